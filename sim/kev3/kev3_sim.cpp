@@ -488,6 +488,36 @@ int32_t Control(Work&& Action) {
     }
 }
 
+// A driver call that answers from one device, found by Lookup: status 5
+// without somewhere to put the answer, 2 without the device.
+int32_t FromDevice(const char* Entry, const std::string& Arguments, const void* Out,
+                   const std::function<const TDevice*(TSim&)>& Lookup,
+                   const std::function<void(TSim&, const TDevice&)>& Answer) {
+    return Driver(Entry, Arguments, [&](TSim& sim) {
+        const TDevice* device = Lookup(sim);
+        if (Out == nullptr) {
+            return BadBuffer;
+        }
+        if (device == nullptr) {
+            return NotFound;
+        }
+        Answer(sim, *device);
+        return Ok;
+    });
+}
+
+int32_t BySerial(const char* Entry, const char* Serial, const void* Out,
+                 const std::function<void(TSim&, const TDevice&)>& Answer) {
+    return FromDevice(
+        Entry, Text(Serial), Out, [&](TSim& sim) { return sim.BySerial(Serial); }, Answer);
+}
+
+int32_t ByIndex(const char* Entry, int32_t Index, const void* Out,
+                const std::function<void(TSim&, const TDevice&)>& Answer) {
+    return FromDevice(
+        Entry, std::to_string(Index), Out, [&](TSim& sim) { return sim.ByIndex(Index); }, Answer);
+}
+
 }  // namespace
 
 extern "C" {
@@ -513,91 +543,37 @@ int32_t kev3GetDeviceCount(int32_t* Count, int32_t /*Reserved*/) {
 }
 
 int32_t kev3GetSerialNumber(int32_t Index, int32_t /*Reserved*/, char* Serial) {
-    return Driver("kev3GetSerialNumber", std::to_string(Index), [&](TSim& sim) {
-        const TDevice* device = sim.ByIndex(Index);
-        if (Serial == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
-        PutText(Serial, device->Serial);
-        return Ok;
-    });
+    return ByIndex("kev3GetSerialNumber", Index, Serial,
+                   [&](TSim&, const TDevice& device) { PutText(Serial, device.Serial); });
 }
 
 int32_t kev3GetIndex(const char* Serial, int32_t* Index) {
-    return Driver("kev3GetIndex", Text(Serial), [&](TSim& sim) {
-        const TDevice* device = sim.BySerial(Serial);
-        if (Index == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
+    return BySerial("kev3GetIndex", Serial, Index, [&](TSim& sim, const TDevice& device) {
         for (int32_t i = 0; i < sim.Count(); ++i) {
-            if (sim.ByIndex(i) == device) {
+            if (sim.ByIndex(i) == &device) {
                 *Index = i;
             }
         }
-        return Ok;
     });
 }
 
 int32_t kev3GetDescriptionBySerialNumber(const char* Serial, char* Description) {
-    return Driver("kev3GetDescriptionBySerialNumber", Text(Serial), [&](TSim& sim) {
-        const TDevice* device = sim.BySerial(Serial);
-        if (Description == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
-        PutText(Description, device->Description);
-        return Ok;
-    });
+    return BySerial("kev3GetDescriptionBySerialNumber", Serial, Description,
+                    [&](TSim&, const TDevice& device) { PutText(Description, device.Description); });
 }
 
 int32_t kev3GetDescriptionByIndex(int32_t Index, int32_t /*Reserved*/, char* Description) {
-    return Driver("kev3GetDescriptionByIndex", std::to_string(Index), [&](TSim& sim) {
-        const TDevice* device = sim.ByIndex(Index);
-        if (Description == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
-        PutText(Description, device->Description);
-        return Ok;
-    });
+    return ByIndex("kev3GetDescriptionByIndex", Index, Description,
+                   [&](TSim&, const TDevice& device) { PutText(Description, device.Description); });
 }
 
 int32_t kev3GetPort(const char* Serial, char* Port) {
-    return Driver("kev3GetPort", Text(Serial), [&](TSim& sim) {
-        const TDevice* device = sim.BySerial(Serial);
-        if (Port == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
-        PutText(Port, "hid:" + device->Serial);
-        return Ok;
-    });
+    return BySerial("kev3GetPort", Serial, Port,
+                    [&](TSim&, const TDevice& device) { PutText(Port, "hid:" + device.Serial); });
 }
 
 int32_t kev3GetDeviceType(const char* Serial, int32_t* Type) {
-    return Driver("kev3GetDeviceType", Text(Serial), [&](TSim& sim) {
-        const TDevice* device = sim.BySerial(Serial);
-        if (Type == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
-        *Type = device->Type;
-        return Ok;
-    });
+    return BySerial("kev3GetDeviceType", Serial, Type, [&](TSim&, const TDevice& device) { *Type = device.Type; });
 }
 
 int32_t kev3Open(int32_t* Handle, const char* Serial) {
