@@ -15,6 +15,7 @@
 #include <functional>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -194,8 +195,10 @@ public:
         }
         std::ifstream stream(file);
         std::stringstream text;
-        text << stream.rdbuf();
-        if (!stream) {
+        if (stream.is_open()) {
+            text << stream.rdbuf();
+        }
+        if (!stream.is_open() || stream.bad()) {
             std::cerr << "libTalvoKEV3.so (simulated): cannot read the scenario file " << file << "\n";
             return -1;
         }
@@ -258,33 +261,16 @@ public:
 
     // Runs one driver call: an injected status may take its place or follow its work.
     int32_t Call(const char* Entry, const std::string& Arguments, const std::function<int32_t()>& Work) {
+        const std::optional<TInjection> injected = Fire(Entry);
         int32_t status = GeneralError;
-        const TInjection* injected = nullptr;
-        TInjection fired{};
-        for (auto it = FInjections.begin(); it != FInjections.end(); ++it) {
-            if (it->Entry != Entry) {
-                continue;
-            }
-            if (it->Nth == 0) {
-                fired = *it;
-                injected = &fired;
-                break;
-            }
-            if (--it->Nth == 0) {
-                fired = *it;
-                injected = &fired;
-                FInjections.erase(it);
-                break;
-            }
-        }
         try {
-            if (injected == nullptr || injected->After) {
+            if (!injected || injected->After) {
                 status = Work();
             }
         } catch (...) {
             status = GeneralError;
         }
-        if (injected != nullptr) {
+        if (injected) {
             status = injected->Status;
         }
         FTrace.push_back(std::string(Entry) + (Arguments.empty() ? "" : " " + Arguments) + " -> " +
@@ -347,6 +333,24 @@ public:
     std::mutex Mutex;
 
 private:
+    // The injection that takes this call of Entry, if one is due.
+    std::optional<TInjection> Fire(const char* Entry) {
+        for (auto it = FInjections.begin(); it != FInjections.end(); ++it) {
+            if (it->Entry != Entry) {
+                continue;
+            }
+            if (it->Nth == 0) {
+                return *it;
+            }
+            if (--it->Nth == 0) {
+                const TInjection fired = *it;
+                FInjections.erase(it);
+                return fired;
+            }
+        }
+        return std::nullopt;
+    }
+
     void Clear() {
         FDevices.clear();
         FInjections.clear();
