@@ -149,8 +149,8 @@ TALVO_MIFARE_API int32_t mfClassicWriteTerminal(uint8_t address, const char* ans
  * *value again, then valueAddress, its inverse, valueAddress, its inverse.
  * value NULL gives 1; otherwise as mfClassicWriteHost (55 bytes). */
 TALVO_MIFARE_API int32_t mfCreateValueBlockHost(uint8_t address, uint8_t sector, uint8_t block, const int32_t* value,
-                                                uint8_t valueAddress, const uint8_t* key, uint8_t keyType,
-                                                char* frame, uint8_t* frameLength);
+                                                uint8_t valueAddress, const uint8_t* key, uint8_t keyType, char* frame,
+                                                uint8_t* frameLength);
 
 /* As mfClassicWriteTerminal. */
 TALVO_MIFARE_API int32_t mfCreateValueBlockTerminal(uint8_t address, const char* answer, uint8_t answerLength);
@@ -228,8 +228,7 @@ TALVO_MIFARE_API int32_t mfULReadHost(uint8_t address, uint8_t page, char* frame
 
 /* 4 hexadecimal data bytes with command 38 are copied to pageData (4 bytes)
  * and give 0; anything else 1. */
-TALVO_MIFARE_API int32_t mfULReadTerminal(uint8_t address, const char* answer, uint8_t answerLength,
-                                          uint8_t* pageData);
+TALVO_MIFARE_API int32_t mfULReadTerminal(uint8_t address, const char* answer, uint8_t answerLength, uint8_t* pageData);
 
 /* Page write, command 39, 43 bytes: the page, the 4 bytes of pageData, 12
  * zero bytes. Checks in order: page above 15 (8), pageData NULL (1), frame (1). */

@@ -17,7 +17,8 @@ int32_t readCardBufferTerminal(uint8_t address, const char* answer, uint8_t answ
     }
     /* The code is handed on as the reader's text, letter included, so the
      * data field is not held to hexadecimal digits here. */
-    const int classification = decodeResponse(address, READ_CARD_BUFFER, CARD_CODE_PAIRS, answer, answerLength, &record);
+    const int classification =
+        decodeResponse(address, READ_CARD_BUFFER, CARD_CODE_PAIRS, answer, answerLength, &record);
     if (classification == 1) {
         return 1;
     }
@@ -37,8 +38,7 @@ int32_t readCardIDHost(uint8_t address, char* frame, uint8_t* frameLength) {
     return hostRequest(address, READ_CARD_ID, NULL, 0, frame, frameLength);
 }
 
-int32_t readCardIDTerminal(uint8_t address, const char* answer, uint8_t answerLength, uint8_t* id,
-                           uint8_t* idLength) {
+int32_t readCardIDTerminal(uint8_t address, const char* answer, uint8_t answerLength, uint8_t* id, uint8_t* idLength) {
     FrameRecord record;
     if (id == NULL || idLength == NULL) {
         return 1;

@@ -38,8 +38,8 @@ int32_t mfClassicReadTerminal(uint8_t address, const char* answer, uint8_t answe
     return dataAnswer(address, READ_KEY_A, READ_KEY_B, BLOCK_BYTES, answer, answerLength, blockData);
 }
 
-int32_t mfClassicWriteHost(uint8_t address, uint8_t sector, uint8_t block, const uint8_t* blockData,
-                           const uint8_t* key, uint8_t keyType, char* frame, uint8_t* frameLength) {
+int32_t mfClassicWriteHost(uint8_t address, uint8_t sector, uint8_t block, const uint8_t* blockData, const uint8_t* key,
+                           uint8_t keyType, char* frame, uint8_t* frameLength) {
     uint8_t data[WRITE_BYTES];
     if (!validKey(key, keyType)) {
         return 6;
@@ -86,10 +86,10 @@ int32_t mfCreateValueBlockTerminal(uint8_t address, const char* answer, uint8_t 
 
 /* The value operations share one request: the value block with its key, the
  * four value bytes (zero for a restore), the transfer block with its key. */
-static int32_t valueOperationHost(uint8_t command, uint8_t address, uint8_t sector, uint8_t block,
-                                  const uint8_t* value, const uint8_t* key, uint8_t keyType, uint8_t transferSector,
-                                  uint8_t transferBlock, const uint8_t* transferKey, uint8_t transferKeyType,
-                                  char* frame, uint8_t* frameLength) {
+static int32_t valueOperationHost(uint8_t command, uint8_t address, uint8_t sector, uint8_t block, const uint8_t* value,
+                                  const uint8_t* key, uint8_t keyType, uint8_t transferSector, uint8_t transferBlock,
+                                  const uint8_t* transferKey, uint8_t transferKeyType, char* frame,
+                                  uint8_t* frameLength) {
     static const uint8_t noValue[4] = {0, 0, 0, 0};
     uint8_t data[VALUE_OPERATION_BYTES];
     if (!validKey(key, keyType) || !validKey(transferKey, transferKeyType)) {
