@@ -14,8 +14,6 @@ enum {
     DECREMENT = 0xF5,
     RESTORE = 0xF6,
     AUTHENTICATE_KEY_A = 0x60, /* the card's own authentication codes */
-    KEY_BYTES = 6,
-    BLOCK_BYTES = 16,
     READ_BYTES = 1 + KEY_BYTES,
     WRITE_BYTES = 1 + KEY_BYTES + BLOCK_BYTES,
     VALUE_OPERATION_BYTES = 20

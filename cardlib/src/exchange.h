@@ -9,6 +9,9 @@
 
 #include "frame_codec.h"
 
+/* Sizes shared by the Mifare Classic exchanges. */
+enum { KEY_BYTES = 6, BLOCK_BYTES = 16 };
+
 /* Builds the request `command` with `length` data bytes into the caller's
  * buffer: 0, or 1 when the frame cannot be built (nothing written then). */
 int32_t hostRequest(uint8_t address, uint8_t command, const uint8_t* data, uint8_t length, char* frame,

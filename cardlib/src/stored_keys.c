@@ -10,9 +10,7 @@ enum {
     SET_KEY_B = 0x2B,
     DELETE_SLOT = 0x2C,
     WRITE_STORED = 0x2D,
-    HIGHEST_SLOT = 40,
-    KEY_BYTES = 6,
-    BLOCK_BYTES = 16
+    HIGHEST_SLOT = 40
 };
 
 int32_t mfRssSetHost(uint8_t address, uint8_t slot, const uint8_t* key, uint8_t keyType, char* frame,
