@@ -417,6 +417,9 @@ TEST(CardLibraryTerminal, CardBuffer) {
     }
     const std::string good = Answer("01", "A1", "R0123456789ABCDEF");
     EXPECT_EQ(readCardBufferTerminal(1, good.data(), static_cast<uint8_t>(good.size()), nullptr), 1);
+    char code[18] = "untouched";
+    EXPECT_EQ(readCardBufferTerminal(1, nullptr, 26, code), 1) << "answer absent";
+    EXPECT_STREQ(code, "untouched");
 }
 
 TEST(CardLibraryTerminal, CardId) {
@@ -458,6 +461,9 @@ TEST(CardLibraryTerminal, CardId) {
     EXPECT_EQ(id[0], 0x5A);
     EXPECT_EQ(readCardIDTerminal(1, good.data(), static_cast<uint8_t>(good.size()), nullptr, &idLength), 1);
     EXPECT_EQ(idLength, 0x77);
+    EXPECT_EQ(readCardIDTerminal(1, nullptr, 17, id, &idLength), 1) << "answer absent";
+    EXPECT_EQ(idLength, 0);
+    EXPECT_EQ(id[0], 0x5A);
 }
 
 TEST(CardLibraryTerminal, SettingsAnswers) {
@@ -508,6 +514,7 @@ TEST(CardLibraryTerminal, SettingsAnswers) {
         std::memcpy(after.data(), &untouched, sizeof untouched);
         EXPECT_EQ(after, std::vector<unsigned char>(sizeof untouched, 0xCC)) << name;
     }
+    EXPECT_EQ(readCardSettingsTerminal(1, nullptr, 43, &settings), 1) << "answer absent";
     answer = settingsAnswer("05");
     EXPECT_EQ(readCardSettingsTerminal(1, answer.data(), static_cast<uint8_t>(answer.size()), nullptr), 1);
 }
