@@ -9,12 +9,11 @@ namespace {
 
 using platform::KEYEVENTF_EXTENDEDKEY;
 using platform::KEYEVENTF_KEYUP;
-
-constexpr std::uint8_t VK_RETURN = 13;
-constexpr std::uint8_t VK_SHIFT = 16;
-constexpr std::uint8_t VK_CONTROL = 17;
-constexpr std::uint8_t VK_MENU = 18;
-constexpr std::uint8_t VK_NUMLOCK = 144;
+using platform::VK_CONTROL;
+using platform::VK_MENU;
+using platform::VK_NUMLOCK;
+using platform::VK_RETURN;
+using platform::VK_SHIFT;
 
 // Shift + the keys of "{" and "}" on a US keyboard, whatever the layout.
 constexpr std::uint16_t LeftBraceKey = 0x1DB;
@@ -132,7 +131,7 @@ void TInterpreter::SendKey(std::uint8_t VirtualKey, std::uint16_t Count, bool Ke
 
 void TInterpreter::SendKeyWithShift(std::uint16_t Key, std::uint16_t Count) {
     constexpr std::array<std::pair<std::uint16_t, std::uint8_t>, 3> modifiers{
-        {{0x100, VK_SHIFT}, {0x200, VK_CONTROL}, {0x400, VK_MENU}}};
+        {{platform::ShiftBit, VK_SHIFT}, {platform::CtrlBit, VK_CONTROL}, {platform::AltBit, VK_MENU}}};
     for (const auto& [bit, virtualKey] : modifiers) {
         if ((Key & bit) != 0) {
             ModifierEvent(virtualKey, 0);

@@ -20,7 +20,19 @@ struct TKeyEvent {
     bool operator==(const TKeyEvent&) const = default;
 };
 
-// "No key for this character", as a character-to-key translation answers it.
+// Windows virtual keys that the interpreter and the sinks name.
+inline constexpr std::uint8_t VK_BACK = 8;
+inline constexpr std::uint8_t VK_RETURN = 13;
+inline constexpr std::uint8_t VK_SHIFT = 16;
+inline constexpr std::uint8_t VK_CONTROL = 17;
+inline constexpr std::uint8_t VK_MENU = 18;
+inline constexpr std::uint8_t VK_NUMLOCK = 144;
+
+// A key with shift state: the virtual key in the low byte, these modifier bits
+// in the high byte. NoKey: the character has no key.
+inline constexpr std::uint16_t ShiftBit = 0x100;
+inline constexpr std::uint16_t CtrlBit = 0x200;
+inline constexpr std::uint16_t AltBit = 0x400;
 inline constexpr std::uint16_t NoKey = 0xFFFF;
 
 // Where synthetic keyboard input goes. Keys are named by Windows virtual-key

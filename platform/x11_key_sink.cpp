@@ -34,14 +34,8 @@
 namespace platform {
 namespace {
 
-constexpr std::uint8_t VK_SHIFT = 16;
-constexpr std::uint8_t VK_CONTROL = 17;
-constexpr std::uint8_t VK_MENU = 18;
 // The virtual key that stands for "the character last asked for that no key gives".
 constexpr std::uint8_t VK_PACKET = 0xE7;
-
-constexpr std::uint16_t ShiftBit = 0x100;
-constexpr std::uint16_t CtrlBit = 0x200;
 
 // Character keys: virtual key and the XKB name of its position on a US keyboard.
 struct TPositionKey {

@@ -104,10 +104,13 @@ TEST_F(SendKeysX11, TypesCardCodesWithEveryEndOfLineOnSeveralLayouts) {
 TEST_F(SendKeysX11, CharactersWithoutAKeyGoThroughASpareKeycodeThatIsRestored) {
     const TLayout active("us");
     ASSERT_FALSE(KeysymHasKey("eacute"));
+    ASSERT_FALSE(KeysymHasKey("F13"));
     EXPECT_EQ(Type("\xE9\xFC\xE9\n").Keys, Utf8("\xE9\xFC\xE9\n"));
+    EXPECT_EQ(Type("{F13}{F16 2}{F1}").Keys, "[F13][F16][F16][F1]");
     FSink.reset();
-    EXPECT_FALSE(KeysymHasKey("eacute"));
-    EXPECT_FALSE(KeysymHasKey("udiaeresis"));
+    for (const char* symbol : {"eacute", "udiaeresis", "F13", "F16"}) {
+        EXPECT_FALSE(KeysymHasKey(symbol)) << symbol;
+    }
 }
 
 TEST_F(SendKeysX11, ModifiersTheUserHoldsOrLocksDoNotChangeTheText) {

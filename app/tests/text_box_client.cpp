@@ -1,7 +1,8 @@
 // A text box for the keyboard output tests and benchmark. It announces its
 // window, says when it has the keyboard focus, and when F12 arrives prints the
-// text of the keys typed since the last F12 and what the box holds, both as hex
-// of the UTF-8 bytes, then empties itself. It ends when its input closes.
+// text of the keys typed since the last F12 ("[F13]" for a function key) and
+// what the box holds, both as hex of the UTF-8 bytes, then empties itself. It
+// ends when its input closes.
 
 #include <unistd.h>
 #include <QApplication>
@@ -28,6 +29,9 @@ protected:
             FTyped.clear();
             clear();
             return;
+        }
+        if (Event->key() >= Qt::Key_F1 && Event->key() <= Qt::Key_F35) {
+            FTyped += QStringLiteral("[F%1]").arg(Event->key() - Qt::Key_F1 + 1);
         }
         FTyped += Event->text();
         QPlainTextEdit::keyPressEvent(Event);

@@ -6,9 +6,6 @@
 namespace platform::testing {
 namespace {
 
-constexpr std::uint16_t Shift = 0x100;
-constexpr std::uint16_t Ctrl = 0x200;
-
 // The punctuation keys of a US keyboard: unshifted and shifted character, virtual key.
 struct TPunctuationKey {
     char Plain;
@@ -77,17 +74,17 @@ std::uint16_t RecordingKeySink::VkKeyScan(char Character) {
         return code - 'a' + 'A';
     }
     if (code >= 'A' && code <= 'Z') {
-        return Shift | code;
+        return ShiftBit | code;
     }
     if (code == ' ' || (code >= '0' && code <= '9')) {
         return code;
     }
     if (const auto digit = ShiftedDigits.find(Character); digit != std::string_view::npos) {
-        return Shift | ('0' + digit);
+        return ShiftBit | ('0' + digit);
     }
     for (const TPunctuationKey& key : PunctuationKeys) {
         if (key.Plain == Character || key.Shifted == Character) {
-            return key.VirtualKey | (key.Shifted == Character ? Shift : 0);
+            return key.VirtualKey | (key.Shifted == Character ? ShiftBit : 0);
         }
     }
     switch (code) {
@@ -97,14 +94,14 @@ std::uint16_t RecordingKeySink::VkKeyScan(char Character) {
         case 27:  // escape
             return code;
         case 10:  // line feed: Ctrl+Enter
-            return Ctrl | 13;
+            return CtrlBit | VK_RETURN;
         case 127:  // delete character: Ctrl+Backspace
-            return Ctrl | 8;
+            return CtrlBit | VK_BACK;
         default:
             break;
     }
     if (code >= 1 && code <= 26) {
-        return Ctrl | (code - 1 + 'A');
+        return CtrlBit | (code - 1 + 'A');
     }
     return NoKey;
 }
