@@ -68,6 +68,12 @@ int DigitValue(char c, int Base) {
     return value < Base ? value : -1;
 }
 
+void Report(const TKeyOutput& Output, const std::string& Message) {
+    if (Output.Report) {
+        Output.Report(Message);
+    }
+}
+
 // One call of SendKeys: the prefix and group flags and the key sending steps.
 class TInterpreter {
 public:
@@ -165,7 +171,7 @@ std::size_t TInterpreter::BraceGroup(std::string_view Text, std::size_t Start) {
     }
     const std::size_t close = Text.find('}', Start + 1);
     if (close == std::string_view::npos) {
-        FOutput.Report("No Close");
+        Report(FOutput, "No Close");
         return std::string_view::npos;
     }
     if (close + 1 < Text.size() && Text[close + 1] == '}') {
@@ -189,7 +195,7 @@ std::size_t TInterpreter::BraceGroup(std::string_view Text, std::size_t Start) {
     } else {
         key = FindKeyName(name);
         if (key == 0) {
-            FOutput.Report("Invalid Key Name");
+            Report(FOutput, "Invalid Key Name");
             return close + 1;
         }
     }
@@ -232,7 +238,7 @@ bool TInterpreter::Run(std::string_view Text) {
                 break;
             default:
                 if (const std::uint16_t key = FOutput.Sink.VkKeyScan(c); key == platform::NoKey) {
-                    FOutput.Report("Invalid KeyName");
+                    Report(FOutput, "Invalid KeyName");
                 } else {
                     SendKeyWithShift(key, 1);
                     Release();
@@ -291,7 +297,7 @@ bool SendKeys(std::string_view Text, bool Wait, const TKeyOutput& Output) {
         return false;
     }
     if (const std::string reason = Output.Sink.UnavailableReason(); !reason.empty()) {
-        Output.Report(reason);
+        Report(Output, reason);
         return false;
     }
     TInterpreter interpreter(Output, Wait);

@@ -27,7 +27,8 @@ inline constexpr const char* SendKeysCaption = "SendKeys";
 
 // What SendKeys works with: the keyboard, a way to show a report to the user
 // (a modal box captioned SendKeysCaption in the program) and the message pump
-// run after every event when the caller asks to wait.
+// run after every event when the caller asks to wait. Either function may be
+// left empty: reports are then dropped, and waiting only syncs with the sink.
 struct TKeyOutput {
     platform::KeySink& Sink;
     std::function<void(const std::string& Message)> Report;

@@ -240,6 +240,15 @@ TEST(StrToIntTest, AcceptsTheToolkitsIntegerSyntax) {
     }
 }
 
+TEST(SendKeysWithoutHooks, DropsReportsAndOnlySyncsWhenWaiting) {
+    RecordingKeySink sink;
+    const TKeyOutput output{sink, {}, {}};
+    EXPECT_TRUE(SendKeys("{XYZ}a\xE9", true, output));
+    EXPECT_FALSE(SendKeys("{", true, output));
+    EXPECT_EQ(Describe(sink.Events), "D65 U65");
+    EXPECT_EQ(sink.Syncs, 2);
+}
+
 TEST(SendKeysUnavailable, ReportsWhyAndTypesNothing) {
     // No X server answers on this display, and a build without X11 cannot type at all.
     setenv("DISPLAY", ":29999", 1);
