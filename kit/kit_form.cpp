@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include "kit/draw_utils.h"
+
 namespace kit {
 namespace {
 
@@ -13,6 +15,9 @@ std::function<void(const QString&)>& ExceptionHandler() {
 }  // namespace
 
 void ApplicationShowException(const std::exception& Error) {
+    if (dynamic_cast<const EAbort*>(&Error) != nullptr) {
+        return;
+    }
     const QString message = QString::fromUtf8(Error.what());
     if (ExceptionHandler()) {
         ExceptionHandler()(message);

@@ -8,7 +8,8 @@ namespace kit {
 
 // Shows an error that a kit component caught where no caller can take it (an
 // event handler): through the handler set with SetExceptionHandler, else in a
-// modal error box with the error's message.
+// modal error box with the error's message. The silent abort (EAbort) shows
+// nothing.
 void ApplicationShowException(const std::exception& Error);
 // Replaces the error display (an empty handler restores the error box).
 void SetExceptionHandler(std::function<void(const QString& Message)> Handler);
