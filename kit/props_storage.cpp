@@ -127,6 +127,7 @@ void SetFromText(QObject* Target, const QMetaProperty& Prop, EKind Kind, const Q
         case EKind::Enum: {
             const QMetaEnum type = Prop.enumerator();
             std::vector<std::pair<int, QString>> values;
+            values.reserve(static_cast<std::size_t>(type.keyCount()));
             for (int i = 0; i < type.keyCount(); ++i) {
                 values.emplace_back(type.value(i), QString::fromLatin1(type.key(i)));
             }

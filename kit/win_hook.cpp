@@ -115,6 +115,8 @@ namespace {
 
 // Every control hook, at most one per widget.
 class THookList : public QObject {
+    Q_OBJECT
+
 public:
     ~THookList() override {
         while (!FHooks.isEmpty()) {
@@ -132,17 +134,15 @@ public:
         return FHooks.back();
     }
 
-    // Frees the hook from the event loop when it still has no watchers then.
-    void FreeLater(TControlHook* Hook) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, Hook] {
-                if (FHooks.contains(Hook) && !Hook->HasWatchers()) {
-                    FHooks.removeAll(Hook);
-                    delete Hook;
-                }
-            },
-            Qt::QueuedConnection);
+    // Frees, from the event loop, the hooks that have no watchers by then.
+    void FreeLater() { QMetaObject::invokeMethod(this, "FreeUnwatched", Qt::QueuedConnection); }
+
+    Q_INVOKABLE void FreeUnwatched() {
+        for (qsizetype i = FHooks.size() - 1; i >= 0; --i) {
+            if (!FHooks[i]->HasWatchers()) {
+                delete FHooks.takeAt(i);
+            }
+        }
     }
 
     int Count() const { return static_cast<int>(FHooks.size()); }
@@ -211,10 +211,12 @@ void TWindowHook::Detach() {
     if (TControlHook* hook = FHook) {
         hook->Remove(this);
         if (!hook->HasWatchers()) {
-            HookList().FreeLater(hook);
+            HookList().FreeLater();
         }
     }
     FActive = false;
 }
 
 }  // namespace kit
+
+#include "win_hook.moc"

@@ -135,12 +135,15 @@ TEST(ReportNotImplemented, ShowsTheBoxAndAbortsSilently) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QApplication::setOverrideCursor(Qt::BusyCursor);
     QString shown;
-    QTimer::singleShot(0, [&] {
+    QTimer closer;
+    closer.setSingleShot(true);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
         if (QWidget* box = QApplication::activeModalWidget()) {
             shown = box->findChild<QLabel*>("qt_msgbox_label")->text();
             box->close();
         }
     });
+    closer.start(0);
     EXPECT_THROW(ReportNotImplemented(), EAbort);
     EXPECT_EQ(shown, "Function not yet implemented");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -33,7 +33,7 @@ protected:
             "msgid \"Unable to write to %s\"\n"
             "msgstr \"Kann nicht nach %s schreiben\"\n");
         file.close();
-        const QString mo = folder + "/" + Domain + ".mo";
+        QString mo = folder + "/" + Domain + ".mo";
         EXPECT_EQ(QProcess::execute(MSGFMT, {"-o", mo, po}), 0);
         return mo;
     }

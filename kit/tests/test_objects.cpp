@@ -1,14 +1,13 @@
 #include "kit/tests/test_objects.h"
 
-#include <QVBoxLayout>
-
 namespace kit::testing {
 
 namespace {
 
 template <typename TControl>
-TControl* Named(TControl* Control, const char* Name) {
+TControl* Named(TControl* Control, const char* Name, QWidget* Form) {
     Control->setObjectName(Name);
+    Control->setParent(Form);
     return Control;
 }
 
@@ -16,23 +15,18 @@ TControl* Named(TControl* Control, const char* Name) {
 
 TTestOptionsForm::TTestOptionsForm(const QString& IniFileName, bool CallLoaded) {
     setObjectName("OptionsForm");
-    auto* layout = new QVBoxLayout(this);
-    AutoRunCheckBox = Named(new TCheckBox("Run at Windows startup in reading multiple cards mode "), "AutoRunCheckBox");
-    CopyToClipboardCheckBox = Named(new TCheckBox("Copy card code to Clipboard"), "CopyToClipboardCheckBox");
+    AutoRunCheckBox =
+        Named(new TCheckBox("Run at Windows startup in reading multiple cards mode "), "AutoRunCheckBox", this);
+    CopyToClipboardCheckBox = Named(new TCheckBox("Copy card code to Clipboard"), "CopyToClipboardCheckBox", this);
     CopyToTextBoxCheckBox =
-        Named(new TCheckBox("Copy card code to active text box in another application"), "CopyToTextBoxCheckBox");
-    RadioGroupFormat = Named(new TRadioGroup("Format:"), "RadioGroupFormat");
+        Named(new TCheckBox("Copy card code to active text box in another application"), "CopyToTextBoxCheckBox", this);
+    RadioGroupFormat = Named(new TRadioGroup("Format:"), "RadioGroupFormat", this);
     RadioGroupFormat->SetItems({"40 bit", "24 bit", "8+16 bit", "40 bit HEX"});
-    RadioGroupEndOfLine = Named(new TRadioGroup("End of line:"), "RadioGroupEndOfLine");
+    RadioGroupEndOfLine = Named(new TRadioGroup("End of line:"), "RadioGroupEndOfLine", this);
     RadioGroupEndOfLine->SetItems({"None", "TAB", "CR", "LF"});
-    SaveToFileCheckBox = Named(new TCheckBox("Append card codes to file:"), "SaveToFileCheckBox");
-    SaveToFileEdit = Named(new TEdit, "SaveToFileEdit");
-    PlaySoundCheckBox = Named(new TCheckBox("Acoustic signal upon card reading"), "PlaySoundCheckBox");
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             AutoRunCheckBox, CopyToClipboardCheckBox, CopyToTextBoxCheckBox, RadioGroupFormat, RadioGroupEndOfLine,
-             SaveToFileCheckBox, SaveToFileEdit, PlaySoundCheckBox}) {
-        layout->addWidget(control);
-    }
+    SaveToFileCheckBox = Named(new TCheckBox("Append card codes to file:"), "SaveToFileCheckBox", this);
+    SaveToFileEdit = Named(new TEdit, "SaveToFileEdit", this);
+    PlaySoundCheckBox = Named(new TCheckBox("Acoustic signal upon card reading"), "PlaySoundCheckBox", this);
     CopyToClipboardCheckBox->setChecked(true);
     CopyToTextBoxCheckBox->setChecked(true);
     SaveToFileCheckBox->setChecked(true);
@@ -40,7 +34,7 @@ TTestOptionsForm::TTestOptionsForm(const QString& IniFileName, bool CallLoaded) 
     RadioGroupFormat->SetItemIndex(0);
     RadioGroupEndOfLine->SetItemIndex(0);
 
-    FormStorage1 = Named(new TFormStorage(this), "FormStorage1");
+    FormStorage1 = Named(new TFormStorage(this), "FormStorage1", this);
     FormStorage1->SetIniFileName(IniFileName);
     FormStorage1->SetIniSection("Options");
     FormStorage1->SetOptions({});
