@@ -64,7 +64,7 @@ double ToDouble(const QVariant& Value, const QString& FieldName) {
 }
 
 QDateTime ToDateTime(const QVariant& Value, const QString& FieldName) {
-    const QDateTime Result = Value.toDateTime();
+    QDateTime Result = Value.toDateTime();
     if (!Result.isValid()) {
         RaiseConversion(Value, FieldName);
     }

@@ -39,7 +39,7 @@ TMemBlobStream::TMemBlobStream(TField& Field, TBlobStreamMode Mode)
     }
     FOpened = true;
     if (Mode == bmWrite) {
-        Truncate();
+        EmptyBlob();
     }
 }
 
@@ -104,7 +104,9 @@ qint64 TMemBlobStream::Seek(qint64 Offset, TSeekOrigin Origin) {
 
 qint64 TMemBlobStream::Size() { return Blob().size(); }
 
-void TMemBlobStream::Truncate() {
+void TMemBlobStream::Truncate() { EmptyBlob(); }
+
+void TMemBlobStream::EmptyBlob() {
     if (Writable()) {
         FTable.SetBlobData(FField, *FBuffer, QByteArray());
         FModified = true;

@@ -23,6 +23,7 @@ public:
 
 private:
     QByteArray Blob() const;
+    void EmptyBlob();
     bool Writable() const { return FOpened && FCached && FMode != bmRead; }
 
     TField& FField;

@@ -168,7 +168,7 @@ void TMemoryData::CloseTable() {
 
 TRecordBuffer TMemoryData::NewRecordBuffer() {
     TRecordBuffer Buffer;
-    Buffer.Bytes.assign(static_cast<std::size_t>(FBookmarkOffset + BookmarkBlockSize), std::byte{0});
+    Buffer.Bytes.assign(static_cast<std::size_t>(FBookmarkOffset) + BookmarkBlockSize, std::byte{0});
     Buffer.Blobs.resize(static_cast<std::size_t>(BlobFieldCount()));
     Buffer.Variants.resize(static_cast<std::size_t>(VariantFieldCount()));
     return Buffer;

@@ -12,18 +12,24 @@
 namespace kit {
 namespace {
 
-QApplication& App() {
-    static int Argc = 1;
-    static char Name[] = "kit_db_grid_tests";
-    static char* Argv[] = {Name, nullptr};
-    static QApplication Application(Argc, Argv);
-    return Application;
-}
+// The application object lives from the first test to the last, and goes before Qt's own statics.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { FApp = std::make_unique<QApplication>(FArgc, FArgv); }
+    void TearDown() override { FApp.reset(); }
+
+private:
+    int FArgc = 1;
+    char FName[18] = "kit_db_grid_tests";
+    char* FArgv[2] = {FName, nullptr};
+    std::unique_ptr<QApplication> FApp;
+};
+
+[[maybe_unused]] const auto* const Environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 class ReaderGrid : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
         testing::AddReaderFields(Readers);
         Readers.FieldByName("SerialNumber").SetDisplayLabel("Serial number");
         Readers.FieldByName("DeviceDescription").SetDisplayWidth(155);
@@ -94,7 +100,6 @@ TEST_F(ReaderGrid, ClickingARowScrollsTheDatasetOnce) {
 }
 
 TEST(CardGrid, ThousandAppendsAreThousandRowInsertionsAndCalculatedColumnIsFilled) {
-    App();
     TMemoryData Events;
     testing::AddCardFields(Events);
     Events.Open();
@@ -132,7 +137,6 @@ TEST(CardGrid, ThousandAppendsAreThousandRowInsertionsAndCalculatedColumnIsFille
 }
 
 TEST(CardGrid, FilteredDatasetShowsAcceptedRowsAndADestroyedDatasetLeavesAnEmptyModel) {
-    App();
     auto Table = std::make_unique<TMemoryData>();
     testing::FillNames(*Table, {"keep", "drop", "keep too"});
     TDBGridModel Model(*Table);
