@@ -126,8 +126,7 @@ void TDataSet::OpenCursor() {
     FTempBuffer = NewRecordBuffer();
     FRowBuffer = NewRecordBuffer();
     SetState(dsBrowse);
-    MoveBeforeFirst();
-    Resync();
+    ReadEnd(gmNext);
 }
 
 void TDataSet::CloseCursor() {
@@ -222,13 +221,29 @@ void TDataSet::Resync() {
         FBof = FEof = false;
         return;
     }
-    MoveBeforeFirst();
-    if (FetchRecord(ActiveBuffer(), gmNext, false) == grOK) {
-        FBof = true;
-        FEof = false;
+    ReadEnd(gmNext);
+}
+
+void TDataSet::ReadEnd(TGetMode Mode) {
+    if (Mode == gmNext) {
+        MoveBeforeFirst();
+    } else {
+        MoveAfterLast();
+    }
+    if (FetchRecord(ActiveBuffer(), Mode, false) == grOK) {
+        FBof = Mode == gmNext;
+        FEof = !FBof;
     } else {
         ClearBuffers();
     }
+}
+
+void TDataSet::Scroll(const std::function<void()>& Move) {
+    CheckBrowseMode();
+    Notify(BeforeScroll);
+    Move();
+    DataEvent(deDataSetScroll);
+    Notify(AfterScroll);
 }
 
 void TDataSet::ClearBuffers() {
@@ -237,7 +252,7 @@ void TDataSet::ClearBuffers() {
 }
 
 void TDataSet::DataEvent(TDataEvent Event, const TDataEventInfo& Info) {
-    if (Event == deFieldChange && (FState == dsEdit || FState == dsInsert)) {
+    if (Event == deFieldChange && Editing()) {
         FModified = true;
         if (AutoCalcFields) {
             CalculateFields(ActiveBuffer());
@@ -271,26 +286,11 @@ void TDataSet::EnableControls() {
 }
 
 void TDataSet::First() {
-    CheckBrowseMode();
-    Notify(BeforeScroll);
-    MoveBeforeFirst();
-    Resync();
-    DataEvent(deDataSetScroll);
-    Notify(AfterScroll);
+    Scroll([this] { ReadEnd(gmNext); });
 }
 
 void TDataSet::Last() {
-    CheckBrowseMode();
-    Notify(BeforeScroll);
-    MoveAfterLast();
-    if (FetchRecord(ActiveBuffer(), gmPrior, false) == grOK) {
-        FBof = false;
-        FEof = true;
-    } else {
-        ClearBuffers();
-    }
-    DataEvent(deDataSetScroll);
-    Notify(AfterScroll);
+    Scroll([this] { ReadEnd(gmPrior); });
 }
 
 int TDataSet::MoveBy(int Distance) {
@@ -329,12 +329,10 @@ int TDataSet::RecNo() {
 }
 
 void TDataSet::SetRecNo(int Value) {
-    CheckBrowseMode();
-    Notify(BeforeScroll);
-    SeekBuffer(ActiveBuffer());
-    MoveToRecordNumber(Value);
-    DataEvent(deDataSetScroll);
-    Notify(AfterScroll);
+    Scroll([this, Value] {
+        SeekBuffer(ActiveBuffer());
+        MoveToRecordNumber(Value);
+    });
 }
 
 TBookmark TDataSet::GetBookmark() {
@@ -345,21 +343,26 @@ TBookmark TDataSet::GetBookmark() {
 }
 
 void TDataSet::GotoBookmark(TBookmark Bookmark) {
-    CheckBrowseMode();
-    Notify(BeforeScroll);
-    if (!IsEmpty()) {
-        SeekBuffer(ActiveBuffer());
-    }
-    if (Bookmark != NoBookmark) {
-        SeekBookmark(Bookmark);
-    }
-    Resync();
-    DataEvent(deDataSetScroll);
-    Notify(AfterScroll);
+    Scroll([this, Bookmark] {
+        if (!IsEmpty()) {
+            SeekBuffer(ActiveBuffer());
+        }
+        if (Bookmark != NoBookmark) {
+            SeekBookmark(Bookmark);
+        }
+        Resync();
+    });
 }
 
 int TDataSet::CompareBookmarks(TBookmark A, TBookmark B) {
     return OrderBookmarks(A == NoBookmark ? nullptr : &A, B == NoBookmark ? nullptr : &B);
+}
+
+TDataEventInfo TDataSet::CurrentRecordInfo() {
+    TDataEventInfo Info;
+    Info.Bookmark = GetBookmark();
+    Info.RecNo = HasSequence() && !IsEmpty() ? CurrentRecordNumber() : 0;
+    return Info;
 }
 
 void TDataSet::PrepareRecord(TRecordBuffer& Buffer) {
@@ -412,7 +415,7 @@ void TDataSet::Insert() { BeginInsertAppend(false); }
 
 void TDataSet::Edit() {
     CheckActive();
-    if (FState == dsEdit || FState == dsInsert) {
+    if (Editing()) {
         return;
     }
     if (IsEmpty()) {
@@ -431,13 +434,26 @@ void TDataSet::Edit() {
     Notify(AfterEdit);
 }
 
-void TDataSet::Post() {
+bool TDataSet::BeginLeaveEdit(const TDataSetNotifyEvent& Before, bool& Inserting) {
     CheckActive();
-    if (FState != dsEdit && FState != dsInsert) {
+    if (!Editing()) {
+        return false;
+    }
+    Notify(Before);
+    Inserting = FState == dsInsert;
+    return true;
+}
+
+void TDataSet::EndLeaveEdit() {
+    SetState(dsBrowse);
+    ResetModified();
+}
+
+void TDataSet::Post() {
+    bool Inserting = false;
+    if (!BeginLeaveEdit(BeforePost, Inserting)) {
         return;
     }
-    Notify(BeforePost);
-    const bool Inserting = FState == dsInsert;
     RunWithErrorEvent(OnPostError, [this] {
         switch (ReadBookmarkFlag(ActiveBuffer())) {
             case bfEOF:
@@ -452,26 +468,19 @@ void TDataSet::Post() {
         }
         PostRecord();
     });
-    SetState(dsBrowse);
-    ResetModified();
+    EndLeaveEdit();
     Resync();
-    TDataEventInfo Info;
-    Info.Bookmark = GetBookmark();
-    Info.RecNo = HasSequence() && !IsEmpty() ? CurrentRecordNumber() : 0;
-    DataEvent(Inserting ? deRecordInserted : deRecordChange, Info);
+    DataEvent(Inserting ? deRecordInserted : deRecordChange, CurrentRecordInfo());
     DataEvent(deDataSetScroll);
     Notify(AfterPost);
 }
 
 void TDataSet::Cancel() {
-    CheckActive();
-    if (FState != dsEdit && FState != dsInsert) {
+    bool Inserting = false;
+    if (!BeginLeaveEdit(BeforeCancel, Inserting)) {
         return;
     }
-    Notify(BeforeCancel);
-    const bool Inserting = FState == dsInsert;
-    SetState(dsBrowse);
-    ResetModified();
+    EndLeaveEdit();
     if (!Inserting) {
         SeekBuffer(ActiveBuffer());
     } else if (FSavedBookmark != NoBookmark) {
@@ -485,7 +494,7 @@ void TDataSet::Cancel() {
 
 void TDataSet::CheckBrowseMode() {
     CheckActive();
-    if (FState == dsEdit || FState == dsInsert) {
+    if (Editing()) {
         if (FModified) {
             Post();
         } else {
@@ -507,9 +516,7 @@ void TDataSet::Delete() {
     Notify(BeforeDelete);
     Notify(BeforeScroll);
     SeekBuffer(ActiveBuffer());
-    TDataEventInfo Info;
-    Info.Bookmark = GetBookmark();
-    Info.RecNo = HasSequence() ? CurrentRecordNumber() : 0;
+    const TDataEventInfo Info = CurrentRecordInfo();
     RunWithErrorEvent(OnDeleteError, [this] { DeleteCurrent(); });
     Resync();
     DataEvent(deRecordDeleted, Info);

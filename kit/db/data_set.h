@@ -273,10 +273,19 @@ protected:
 
 private:
     void SetState(TDataSetState Value) { FState = Value; }
+    bool Editing() const { return FState == dsEdit || FState == dsInsert; }
+    // Post and Cancel: whether there is an edit or insert to end (Before fired), and back to browse.
+    bool BeginLeaveEdit(const TDataSetNotifyEvent& Before, bool& Inserting);
+    void EndLeaveEdit();
+    // The current record's bookmark and record number, for data links.
+    TDataEventInfo CurrentRecordInfo();
     void OpenCursor();
     void CloseCursor();
     void BeginInsertAppend(bool Append);
-    void ReadCurrentOrFirst();
+    // Reads the first record (gmNext) or the last (gmPrior) into the active buffer.
+    void ReadEnd(TGetMode Mode);
+    // A cursor move with its scroll events and the links' notification.
+    void Scroll(const std::function<void()>& Move);
     void RunWithErrorEvent(const TDataSetErrorEvent& Handler, const std::function<void()>& Operation);
     void ResetModified();
     void Notify(const TDataSetNotifyEvent& Event) {
