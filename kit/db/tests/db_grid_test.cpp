@@ -99,6 +99,27 @@ TEST_F(ReaderGrid, ClickingARowScrollsTheDatasetOnce) {
     EXPECT_EQ(Readers.RecNo(), 1);
 }
 
+TEST_F(ReaderGrid, ControlsDisabledDuringAKeySearchGiveOneSummaryToTheGrid) {
+    TDBGrid Grid(Readers);
+    for (const char* Device : {"Device 1", "Device 2", "Device 3"}) {
+        AddReader(Device);
+    }
+    QSignalSpy Reset(&Grid.Model(), &QAbstractItemModel::modelReset);
+    QSignalSpy Moves(&Grid.Model(), &TDBGridModel::CurrentRowChanged);
+    EXPECT_TRUE(Readers.FindByKey("Device", "Device 1"));
+    EXPECT_EQ(Grid.currentIndex().row(), 0);
+    EXPECT_EQ(Reset.count(), 1);  // the search's change event; the walk itself was summarised as a move
+    EXPECT_EQ(Moves.count(), 2);
+
+    Readers.DisableControls();
+    Readers.Next();
+    Readers.Next();
+    EXPECT_EQ(Grid.currentIndex().row(), 0);  // nothing reaches the grid while disabled
+    Readers.EnableControls();
+    EXPECT_EQ(Grid.currentIndex().row(), 2);
+    EXPECT_EQ(Reset.count(), 1);  // moves alone are summarised as a move
+}
+
 TEST(CardGrid, ThousandAppendsAreThousandRowInsertionsAndCalculatedColumnIsFilled) {
     TMemoryData Events;
     testing::AddCardFields(Events);
