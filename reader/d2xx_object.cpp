@@ -25,8 +25,8 @@ FT_STATUS TD2XXObject::GetFTDeviceCount() {
 FT_STATUS TD2XXObject::ListByIndex(DWORD Index, DWORD Flags, std::size_t MaxLength) {
     std::array<char, ListBufferSize> buffer{};
     // The by-index form passes the index in place of the first pointer.
-    const FT_STATUS status =
-        FEntries.FT_ListDevices(reinterpret_cast<void*>(static_cast<uintptr_t>(Index)), buffer.data(), Flags);
+    void* index = reinterpret_cast<void*>(static_cast<uintptr_t>(Index));  // NOLINT(performance-no-int-to-ptr)
+    const FT_STATUS status = FEntries.FT_ListDevices(index, buffer.data(), Flags);
     if (status == FT_OK) {
         FListText.assign(buffer.data(), strnlen(buffer.data(), std::min(MaxLength, buffer.size() - 1)));
     }

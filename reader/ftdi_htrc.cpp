@@ -143,10 +143,7 @@ bool TFTDI_HTRC::InitSequence() {
     if (!ReadPhase(phase)) {
         return false;
     }
-    int chosen = phase;
-    if (PhaseOverride >= 0 && PhaseOverride <= 255) {
-        chosen = PhaseOverride;
-    }
+    const int chosen = PhaseOverride >= 0 && PhaseOverride <= 255 ? PhaseOverride : phase;
     if (!SetSamplingTime((2 * chosen + 63) & 0xFF) || !SetConfigPage(2, 0x0B)) {
         return false;
     }

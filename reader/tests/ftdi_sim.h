@@ -45,6 +45,7 @@ public:
     int Get(int Device, const std::string& Key) const { return FGet(Device, Key.c_str()); }
     std::vector<std::string> Trace() const {
         std::vector<std::string> lines;
+        lines.reserve(static_cast<std::size_t>(FCount()));
         for (int i = 0; i < FCount(); ++i) {
             lines.emplace_back(FLine(i));
         }
