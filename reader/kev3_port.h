@@ -51,6 +51,24 @@ public:
     int32_t Index() const { return FIndex; }
     int32_t Handle() const { return FHandle; }
 
+    // Closes the channel when a request ends, on every way out. A request
+    // that ends normally calls Finish, so that a failing close reaches its
+    // caller; one left by an exception closes quietly and lets that exception
+    // pass. Either way the channel is closed afterwards: a close that fails
+    // drops the handle.
+    class TCloseGuard {
+    public:
+        explicit TCloseGuard(TKEV3Port& Port) : FPort(Port) {}
+        ~TCloseGuard();
+        TCloseGuard(const TCloseGuard&) = delete;
+        TCloseGuard& operator=(const TCloseGuard&) = delete;
+        void Finish();
+
+    private:
+        TKEV3Port& FPort;
+        bool FFinished = false;
+    };
+
 protected:
     // Raises EKEV3Error for a status that has a text. Statuses 1 and 2 first
     // close the device once; when that close fails too, the handle is dropped
@@ -58,10 +76,9 @@ protected:
     // handle.
     void CheckStatus(int32_t Status, const char* Operation);
 
-    // Closes the channel when it is open, keeping any error to itself; a
-    // close that fails drops the handle. For ways out on which another error
-    // is already on its way.
-    void CloseQuietly() noexcept;
+    // The description the driver library gives for a device index; returns
+    // the library's status (16 when it is not loaded).
+    static int32_t DescriptionOfIndex(int32_t DeviceIndex, std::string& Description);
 
 private:
     int32_t FIndex;
