@@ -13,7 +13,7 @@
 
 #include "reader/em_decoder.h"
 #include "reader/ftdi_htrc.h"
-#include "sim/em_signal.h"
+#include "sim/ftdi/em_signal.h"
 
 namespace {
 
@@ -34,7 +34,6 @@ struct TResult {
 };
 
 TResult Measure(const TPoint& Point, std::mt19937_64& Random) {
-    std::uniform_int_distribution<int> digit(0, 15);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     std::vector<uint8_t> samples(reader::HtrcCaptureLength);
     std::vector<double> times;
@@ -42,19 +41,14 @@ TResult Measure(const TPoint& Point, std::mt19937_64& Random) {
     TResult result;
     reader::TEmDecoder decoder;
     for (int i = 0; i < CapturesPerPoint; ++i) {
-        std::string code;
-        for (int d = 0; d < 10; ++d) {
-            code += "0123456789ABCDEF"[digit(Random)];
-        }
+        const std::string code = sim::RandomEmCode(Random);
         sim::TEmSignalSettings settings;
         settings.Seed = Random();
         settings.StartPhase = 64 * unit(Random);
         settings.Inverted = unit(Random) < 0.5;
         Point.Apply(settings, Point.Value);
         const sim::TEmSignal signal(code, settings);
-        for (int s = 0; s < reader::HtrcCaptureLength; ++s) {
-            samples[static_cast<std::size_t>(s)] = static_cast<uint8_t>(0x05 | (signal.Level(s) ? DoutMask : 0));
-        }
+        sim::EmCapture(signal, samples, DoutMask, 0x05);
         std::string found;
         bool decoded = false;
         const auto start = std::chrono::steady_clock::now();

@@ -4,23 +4,9 @@
 #include <memory>
 
 #include "platform/dynamic_library.h"
+#include "reader/d2xx_api.h"
 
 namespace reader {
-
-// The D2XX library's own types: a handle is an opaque pointer, statuses and
-// double words stay 32 bits wide.
-using FT_HANDLE = void*;
-using FT_STATUS = uint32_t;
-using DWORD = uint32_t;
-
-constexpr FT_STATUS FT_OK = 0;
-constexpr FT_STATUS FT_DEVICE_NOT_FOUND = 2;
-
-// Flags of FT_ListDevices and FT_OpenEx.
-constexpr DWORD FT_LIST_NUMBER_ONLY = 0x80000000;
-constexpr DWORD FT_LIST_BY_INDEX_SERIAL = 0x40000001;
-constexpr DWORD FT_LIST_BY_INDEX_DESCRIPTION = 0x40000002;
-constexpr DWORD FT_OPEN_BY_SERIAL_NUMBER = 1;
 
 // The entries the reader code calls, one pointer per name. The library's
 // other entries are looked up only to decide whether it is complete.

@@ -111,7 +111,7 @@ bool TFTDIUtils::WriteCBUS(const std::string& Serial, uint8_t Mask, uint8_t Valu
         return false;
     }
     const uint8_t pins = static_cast<uint8_t>(((Mask & 0x0F) << 4) | (Value & 0x0F));
-    const bool ok = device.SetLatency(16) == FT_OK && device.SetBitMode(pins, 0x20) == FT_OK;
+    const bool ok = device.SetLatency(16) == FT_OK && device.SetBitMode(pins, FT_MODE_CBUS_BITBANG) == FT_OK;
     device.CloseDevice();
     return ok;
 }

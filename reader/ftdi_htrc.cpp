@@ -9,8 +9,8 @@ namespace reader {
 
 namespace {
 
-constexpr uint8_t AsyncBitBang = 0x01;
-constexpr uint8_t SyncBitBang = 0x04;
+constexpr uint8_t AsyncBitBang = FT_MODE_ASYNC_BITBANG;
+constexpr uint8_t SyncBitBang = FT_MODE_SYNC_BITBANG;
 constexpr uint8_t ReadPhaseCommand = 0x08;
 constexpr uint8_t LatencyMs = 16;
 constexpr const char* NoDeviceMessage = "Error: You must show which device...";

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "reader/ftdi_htrc.h"
-#include "sim/em_signal.h"
+#include "sim/ftdi/em_signal.h"
 
 namespace reader {
 namespace {
@@ -18,9 +18,7 @@ constexpr uint8_t DoutMask = 0x02;
 // Samples of DOUT from a card signal, other pins held high as when reading.
 std::vector<uint8_t> Capture(const sim::TEmSignal& Signal, int Count = HtrcCaptureLength) {
     std::vector<uint8_t> samples(static_cast<std::size_t>(Count));
-    for (int i = 0; i < Count; ++i) {
-        samples[static_cast<std::size_t>(i)] = static_cast<uint8_t>(0x05 | (Signal.Level(i) ? DoutMask : 0));
-    }
+    sim::EmCapture(Signal, samples, DoutMask, 0x05);
     return samples;
 }
 
@@ -136,15 +134,11 @@ TEST(EmDecoder, FindsTheTrueHeaderAfterFalseOnesAndAWholeFrameAfterACutOne) {
 
 TEST(EmDecoder, NoWrongCodeOverThousandsOfSeededNoisyCaptures) {
     std::mt19937_64 random(20261208);
-    std::uniform_int_distribution<int> digit(0, 15);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     int decoded = 0;
     const int captures = 2000;
     for (int i = 0; i < captures; ++i) {
-        std::string code;
-        for (int d = 0; d < 10; ++d) {
-            code += "0123456789ABCDEF"[digit(random)];
-        }
+        const std::string code = sim::RandomEmCode(random);
         sim::TEmSignalSettings settings;
         settings.Seed = random();
         settings.RateError = 0.3 * unit(random) - 0.15;

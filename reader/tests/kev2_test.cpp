@@ -7,13 +7,13 @@
 #include "platform/testing/recording_sleeper.h"
 #include "reader/d2xx_object.h"
 #include "reader/ftdi_htrc.h"
-#include "reader/tests/ftdi_sim.h"
+#include "sim/ftdi/ftdi_sim_control.h"
 
 namespace reader {
 namespace {
 
-using testing::TSimClock;
-using testing::TSimFtdi;
+using TSimClock = sim::TFtdiSimClock;
+using TSimFtdi = sim::TFtdiSimControl;
 using Lines = std::vector<std::string>;
 
 // A simulated reader with a card in its field and a clock and sleeper that

@@ -7,9 +7,9 @@
 
 #include "platform/testing/recording_sleeper.h"
 #include "reader/kev3_dll.h"
-#include "reader/tests/ftdi_sim.h"
 #include "reader/zint_kev3_port.h"
-#include "sim/kev3/kev3_sim.h"
+#include "sim/ftdi/ftdi_sim_control.h"
+#include "sim/kev3/kev3_sim_control.h"
 
 namespace reader {
 namespace {
@@ -70,20 +70,16 @@ TEST(KevUtilsRendering, TextsThatAreNotNumbersGiveEmptyRenderings) {
 class KevUtilsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FKev3 = platform::DynamicLibrary::Load("TalvoKEV3.dll");
-        ASSERT_NE(FKev3, nullptr);
         PortList.clear();
         LoadKEV3DLL();
         ASSERT_TRUE(IsKEV3DLLLoaded());
-        FKev3Load = reinterpret_cast<decltype(&kev3SimLoad)>(FKev3->Entry("kev3SimLoad"));
-        ASSERT_NE(FKev3Load, nullptr);
-        ASSERT_EQ(FKev3Load("clock virtual\n"
-                            "device H1 4 KEV-4 Desk Reader\n"
-                            "name H1 KEV-4 Desk v2.10\n"
-                            "card H1 R0000001234567890\n"
-                            "device H2 4 KEV-4 Silent\n"
-                            "fault H2 no-answer\n"
-                            "device H3 3 KEV-3 Wall Reader\n"),
+        ASSERT_EQ(FKev3.Load("clock virtual\n"
+                             "device H1 4 KEV-4 Desk Reader\n"
+                             "name H1 KEV-4 Desk v2.10\n"
+                             "card H1 R0000001234567890\n"
+                             "device H2 4 KEV-4 Silent\n"
+                             "fault H2 no-answer\n"
+                             "device H3 3 KEV-3 Wall Reader\n"),
                   0);
         FKev2 = FFtdi.Add("FT01", "KEV-2 EM Card Reader");
         FFtdi.Set(FKev2, "com", "5");
@@ -92,7 +88,10 @@ protected:
         FFtdi.Add("FT03", "kev-2 spare");
         FFtdi.Set(FFtdi.Add("FT04", "KEV-2 busy"), "held", "1");
     }
-    void TearDown() override { UnloadKEV3DLL(); }
+    void TearDown() override {
+        UnloadKEV3DLL();
+        PortList.clear();
+    }
 
     std::string Read(const std::string& Serial) {
         std::string code = "stale";
@@ -100,11 +99,10 @@ protected:
         return code;
     }
 
-    testing::TSimFtdi FFtdi;
-    std::unique_ptr<platform::DynamicLibrary> FKev3;
-    decltype(&kev3SimLoad) FKev3Load = nullptr;
+    sim::TFtdiSimControl FFtdi;
+    sim::TKEV3SimControl FKev3;
     int FKev2 = 0;
-    testing::TSimClock FClock{FFtdi};
+    sim::TFtdiSimClock FClock{FFtdi};
     platform::testing::RecordingSleeper FSleeper{[this](int Ms) { FFtdi.AdvanceNs(Ms * 1000000LL); }};
     TReaderTiming FTiming{FClock, FSleeper};
 };

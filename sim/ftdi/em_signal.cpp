@@ -1,5 +1,6 @@
 #include "em_signal.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace sim {
@@ -7,16 +8,9 @@ namespace sim {
 namespace {
 
 int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return 0;
+    int value = 0;
+    std::from_chars(&c, &c + 1, value, 16);
+    return value;
 }
 
 // A well-mixed 64-bit hash (splitmix64 finaliser).
@@ -97,6 +91,21 @@ bool TEmSignal::Level(int64_t Sample) const {
         level = !level;
     }
     return level != FSettings.Inverted;
+}
+
+void EmCapture(const TEmSignal& Signal, std::span<uint8_t> Samples, uint8_t DoutMask, uint8_t OtherPins) {
+    for (std::size_t i = 0; i < Samples.size(); ++i) {
+        Samples[i] = static_cast<uint8_t>(OtherPins | (Signal.Level(static_cast<int64_t>(i)) ? DoutMask : 0));
+    }
+}
+
+std::string RandomEmCode(std::mt19937_64& Random) {
+    std::uniform_int_distribution<int> digit(0, 15);
+    std::string code;
+    for (int d = 0; d < 10; ++d) {
+        code += "0123456789ABCDEF"[digit(Random)];
+    }
+    return code;
 }
 
 }  // namespace sim

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <random>
+#include <span>
 #include <string>
 
 namespace sim {
@@ -44,5 +46,12 @@ private:
     TEmSignalSettings FSettings;
     double FBitLength;
 };
+
+// Fills Samples with the signal from the card's arrival on: DOUT on DoutMask,
+// OtherPins held as they are.
+void EmCapture(const TEmSignal& Signal, std::span<uint8_t> Samples, uint8_t DoutMask, uint8_t OtherPins);
+
+// A card code of 10 random hex digits.
+std::string RandomEmCode(std::mt19937_64& Random);
 
 }  // namespace sim

@@ -16,19 +16,19 @@
 #include <string>
 #include <vector>
 
-#include "sim/em_signal.h"
+#include "reader/d2xx_api.h"
+#include "sim/ftdi/em_signal.h"
 
 namespace {
 
-using FT_STATUS = uint32_t;
-using DWORD = uint32_t;
+using namespace reader;
 
-constexpr FT_STATUS Ok = 0;
-constexpr FT_STATUS InvalidHandle = 1;
-constexpr FT_STATUS DeviceNotFound = 2;
-constexpr FT_STATUS DeviceNotOpened = 3;
-constexpr FT_STATUS InvalidParameter = 6;
-constexpr FT_STATUS NotSupported = 17;
+constexpr FT_STATUS Ok = FT_OK;
+constexpr FT_STATUS InvalidHandle = FT_INVALID_HANDLE;
+constexpr FT_STATUS DeviceNotFound = FT_DEVICE_NOT_FOUND;
+constexpr FT_STATUS DeviceNotOpened = FT_DEVICE_NOT_OPENED;
+constexpr FT_STATUS InvalidParameter = FT_INVALID_PARAMETER;
+constexpr FT_STATUS NotSupported = FT_NOT_SUPPORTED;
 
 constexpr uint8_t Din = 0x01;
 constexpr uint8_t Dout = 0x02;
@@ -190,7 +190,9 @@ uint8_t Sample(TDevice& Device) {
     return static_cast<uint8_t>((Device.Pins & Device.Mask & ~Dout) | (dout ? Dout : 0));
 }
 
-bool BitBang(const TDevice& Device) { return Device.Mode == 0x01 || Device.Mode == 0x04; }
+bool BitBang(const TDevice& Device) {
+    return Device.Mode == FT_MODE_ASYNC_BITBANG || Device.Mode == FT_MODE_SYNC_BITBANG;
+}
 
 bool ParseNumber(const char* Text, double& Value) {
     char* end = nullptr;
@@ -381,7 +383,7 @@ __attribute__((visibility("default"))) int SimFtdiLoadScenario(const char* Path)
 __attribute__((visibility("default"))) FT_STATUS FT_ListDevices(void* Arg1, void* Arg2, DWORD Flags) {
     Call();
     auto& devices = State().Devices;
-    if (Flags == 0x80000000) {
+    if (Flags == FT_LIST_NUMBER_ONLY) {
         if (Arg1 == nullptr) {
             return InvalidParameter;
         }
@@ -389,17 +391,17 @@ __attribute__((visibility("default"))) FT_STATUS FT_ListDevices(void* Arg1, void
         return Ok;
     }
     const auto index = reinterpret_cast<uintptr_t>(Arg1);
-    if (Flags != 0x40000001 && Flags != 0x40000002) {
+    if (Flags != FT_LIST_BY_INDEX_SERIAL && Flags != FT_LIST_BY_INDEX_DESCRIPTION) {
         return InvalidParameter;
     }
     if (index >= devices.size() || Arg2 == nullptr) {
         return DeviceNotFound;
     }
     const TDevice& device = *devices[index];
-    const std::string& text = Flags == 0x40000001 ? device.Serial : device.Description;
+    const std::string& text = Flags == FT_LIST_BY_INDEX_SERIAL ? device.Serial : device.Description;
     // The library's buffers hold 16 characters of a serial number and 64 of a
     // description, each with its terminating zero.
-    const std::size_t room = Flags == 0x40000001 ? 16 : 64;
+    const std::size_t room = Flags == FT_LIST_BY_INDEX_SERIAL ? 16 : 64;
     const std::string cut = text.substr(0, room - 1);
     std::memcpy(Arg2, cut.c_str(), cut.size() + 1);
     return Ok;
@@ -407,7 +409,7 @@ __attribute__((visibility("default"))) FT_STATUS FT_ListDevices(void* Arg1, void
 
 __attribute__((visibility("default"))) FT_STATUS FT_OpenEx(void* Arg, DWORD Flags, void** Handle) {
     Call();
-    if (Arg == nullptr || Handle == nullptr || Flags != 1) {
+    if (Arg == nullptr || Handle == nullptr || Flags != FT_OPEN_BY_SERIAL_NUMBER) {
         return InvalidParameter;
     }
     const std::string serial = static_cast<const char*>(Arg);
@@ -459,7 +461,7 @@ __attribute__((visibility("default"))) FT_STATUS FT_Write(void* Handle, void* Bu
     for (DWORD i = 0; i < count; ++i) {
         device->Pins = bytes[i];
         const uint8_t sample = Sample(*device);
-        if (device->Mode == 0x04) {
+        if (device->Mode == FT_MODE_SYNC_BITBANG) {
             device->ReadBack.push_back(sample);
         }
     }
@@ -480,13 +482,13 @@ __attribute__((visibility("default"))) FT_STATUS FT_Read(void* Handle, void* Buf
         count = std::min<DWORD>(count, static_cast<DWORD>(device->ReadLimit));
     }
     auto* bytes = static_cast<uint8_t*>(Buffer);
-    if (device->Mode == 0x04) {
+    if (device->Mode == FT_MODE_SYNC_BITBANG) {
         count = std::min<DWORD>(count, static_cast<DWORD>(device->ReadBack.size()));
         for (DWORD i = 0; i < count; ++i) {
             bytes[i] = device->ReadBack.front();
             device->ReadBack.pop_front();
         }
-    } else if (device->Mode == 0x01) {
+    } else if (device->Mode == FT_MODE_ASYNC_BITBANG) {
         for (DWORD i = 0; i < count; ++i) {
             bytes[i] = Sample(*device);
         }
@@ -557,14 +559,14 @@ __attribute__((visibility("default"))) FT_STATUS FT_SetBitMode(void* Handle, uin
     if (device == nullptr) {
         return InvalidHandle;
     }
-    if (Mode == 0x20) {
+    if (Mode == FT_MODE_CBUS_BITBANG) {
         // CBUS bit-bang: high nibble directions, low nibble levels. The pins
         // keep their levels after the device is closed.
         device->Power = (Mask & 0x80) != 0 && (Mask & 0x08) != 0;
         Note("cbus " + Hex(Mask));
         return Ok;
     }
-    if (Mode != 0x00 && Mode != 0x01 && Mode != 0x04) {
+    if (Mode != FT_MODE_RESET && Mode != FT_MODE_ASYNC_BITBANG && Mode != FT_MODE_SYNC_BITBANG) {
         Note("misuse: bit mode " + Hex(Mode));
         return InvalidParameter;
     }
