@@ -172,6 +172,21 @@ TDevice* FromHandle(void* Handle) {
 // Every library call costs a little virtual time.
 void Call() { State().NowNs += State().CallCostNs; }
 
+// A call on a device: its cost, then the open device of the handle or null.
+TDevice* Enter(void* Handle) {
+    Call();
+    return FromHandle(Handle);
+}
+
+// A setting the simulator only notes.
+FT_STATUS Setting(void* Handle, const std::string& Line) {
+    if (Enter(Handle) == nullptr) {
+        return InvalidHandle;
+    }
+    Note(Line);
+    return Ok;
+}
+
 bool CardLevel(const TDevice& Device, int64_t Ns) {
     if (!Device.Card || Device.Card->Code.empty() || Ns < Device.Card->ArriveNs || Ns >= Device.Card->RemoveNs) {
         return false;
@@ -433,8 +448,7 @@ __attribute__((visibility("default"))) FT_STATUS FT_OpenEx(void* Arg, DWORD Flag
 }
 
 __attribute__((visibility("default"))) FT_STATUS FT_Close(void* Handle) {
-    Call();
-    TDevice* device = FromHandle(Handle);
+    TDevice* device = Enter(Handle);
     if (device == nullptr) {
         Note("misuse: close of a handle that is not open");
         return InvalidHandle;
@@ -446,8 +460,7 @@ __attribute__((visibility("default"))) FT_STATUS FT_Close(void* Handle) {
 }
 
 __attribute__((visibility("default"))) FT_STATUS FT_Write(void* Handle, void* Buffer, DWORD Count, DWORD* Written) {
-    Call();
-    TDevice* device = FromHandle(Handle);
+    TDevice* device = Enter(Handle);
     if (device == nullptr || Buffer == nullptr || Written == nullptr) {
         Note("misuse: write without an open device");
         return InvalidHandle;
@@ -470,8 +483,7 @@ __attribute__((visibility("default"))) FT_STATUS FT_Write(void* Handle, void* Bu
 }
 
 __attribute__((visibility("default"))) FT_STATUS FT_Read(void* Handle, void* Buffer, DWORD Count, DWORD* Received) {
-    Call();
-    TDevice* device = FromHandle(Handle);
+    TDevice* device = Enter(Handle);
     if (device == nullptr || Buffer == nullptr || Received == nullptr) {
         Note("misuse: read without an open device");
         return InvalidHandle;
@@ -501,27 +513,16 @@ __attribute__((visibility("default"))) FT_STATUS FT_Read(void* Handle, void* Buf
 }
 
 __attribute__((visibility("default"))) FT_STATUS FT_SetBaudRate(void* Handle, DWORD BaudRate) {
-    Call();
-    if (FromHandle(Handle) == nullptr) {
-        return InvalidHandle;
-    }
-    Note("baud " + std::to_string(BaudRate));
-    return Ok;
+    return Setting(Handle, "baud " + std::to_string(BaudRate));
 }
 
 __attribute__((visibility("default"))) FT_STATUS FT_SetFlowControl(void* Handle, uint16_t Mode, uint8_t Xon,
                                                                    uint8_t Xoff) {
-    Call();
-    if (FromHandle(Handle) == nullptr) {
-        return InvalidHandle;
-    }
-    Note("flow " + std::to_string(Mode) + " " + Hex(Xon) + " " + Hex(Xoff));
-    return Ok;
+    return Setting(Handle, "flow " + std::to_string(Mode) + " " + Hex(Xon) + " " + Hex(Xoff));
 }
 
 __attribute__((visibility("default"))) FT_STATUS FT_Purge(void* Handle, DWORD Mask) {
-    Call();
-    TDevice* device = FromHandle(Handle);
+    TDevice* device = Enter(Handle);
     if (device == nullptr) {
         return InvalidHandle;
     }
@@ -534,8 +535,7 @@ __attribute__((visibility("default"))) FT_STATUS FT_Purge(void* Handle, DWORD Ma
 
 #ifndef SIM_OMIT_COM_PORT
 __attribute__((visibility("default"))) FT_STATUS FT_GetComPortNumber(void* Handle, int32_t* Port) {
-    Call();
-    TDevice* device = FromHandle(Handle);
+    TDevice* device = Enter(Handle);
     if (device == nullptr || Port == nullptr) {
         return InvalidHandle;
     }
@@ -545,17 +545,11 @@ __attribute__((visibility("default"))) FT_STATUS FT_GetComPortNumber(void* Handl
 #endif
 
 __attribute__((visibility("default"))) FT_STATUS FT_SetLatencyTimer(void* Handle, uint8_t Ms) {
-    Call();
-    if (FromHandle(Handle) == nullptr) {
-        return InvalidHandle;
-    }
-    Note("latency " + std::to_string(Ms));
-    return Ok;
+    return Setting(Handle, "latency " + std::to_string(Ms));
 }
 
 __attribute__((visibility("default"))) FT_STATUS FT_SetBitMode(void* Handle, uint8_t Mask, uint8_t Mode) {
-    Call();
-    TDevice* device = FromHandle(Handle);
+    TDevice* device = Enter(Handle);
     if (device == nullptr) {
         return InvalidHandle;
     }
