@@ -2,6 +2,7 @@
 
 #include <iterator>
 #include <memory>
+#include <type_traits>
 
 #include "platform/dynamic_library.h"
 #include "reader/talvo_os_version.h"
@@ -40,10 +41,34 @@ constexpr TKEV3Entries Substitutes{
 std::unique_ptr<platform::DynamicLibrary> Library;
 TKEV3Entries Entries = Substitutes;
 
-template <typename Entry>
-void Take(Entry& Target, void* Address) {
-    Target = reinterpret_cast<Entry>(Address);
+// Stores an entry's address in its typed place.
+using TSetter = void (*)(TKEV3Entries&, void*);
+template <auto Member>
+void SetEntry(TKEV3Entries& Target, void* Address) {
+    Target.*Member = reinterpret_cast<std::remove_reference_t<decltype(Target.*Member)>>(Address);
 }
+
+// The entries in the order they are looked up; the first one missing leaves
+// the library unloaded.
+struct TEntryName {
+    const char* Name;
+    TSetter Set;
+};
+constexpr TEntryName EntryNames[] = {
+    {"kev3LibVer", SetEntry<&TKEV3Entries::kev3LibVer>},
+    {"kev3GetDeviceCount", SetEntry<&TKEV3Entries::kev3GetDeviceCount>},
+    {"kev3GetSerialNumber", SetEntry<&TKEV3Entries::kev3GetSerialNumber>},
+    {"kev3GetIndex", SetEntry<&TKEV3Entries::kev3GetIndex>},
+    {"kev3GetDescriptionBySerialNumber", SetEntry<&TKEV3Entries::kev3GetDescriptionBySerialNumber>},
+    {"kev3GetDescriptionByIndex", SetEntry<&TKEV3Entries::kev3GetDescriptionByIndex>},
+    {"kev3GetPort", SetEntry<&TKEV3Entries::kev3GetPort>},
+    {"kev3GetDeviceType", SetEntry<&TKEV3Entries::kev3GetDeviceType>},
+    {"kev3Open", SetEntry<&TKEV3Entries::kev3Open>},
+    {"kev3Close", SetEntry<&TKEV3Entries::kev3Close>},
+    {"kev3Write", SetEntry<&TKEV3Entries::kev3Write>},
+    {"kev3Read", SetEntry<&TKEV3Entries::kev3Read>},
+};
+constexpr std::size_t EntryCount = std::size(EntryNames);
 
 }  // namespace
 
@@ -67,42 +92,18 @@ void LoadKEV3DLL() {
     if (library == nullptr) {
         return;
     }
-    // Looked up in this order; the first one missing leaves the library unloaded.
-    static constexpr const char* Names[] = {
-        "kev3LibVer",
-        "kev3GetDeviceCount",
-        "kev3GetSerialNumber",
-        "kev3GetIndex",
-        "kev3GetDescriptionBySerialNumber",
-        "kev3GetDescriptionByIndex",
-        "kev3GetPort",
-        "kev3GetDeviceType",
-        "kev3Open",
-        "kev3Close",
-        "kev3Write",
-        "kev3Read",
-    };
-    void* found[std::size(Names)] = {};
-    platform::EntryBinding bindings[std::size(Names)];
-    for (std::size_t i = 0; i < std::size(Names); ++i) {
-        bindings[i] = {Names[i], &found[i]};
+    void* found[EntryCount] = {};
+    platform::EntryBinding bindings[EntryCount];
+    for (std::size_t i = 0; i < EntryCount; ++i) {
+        bindings[i] = {EntryNames[i].Name, &found[i]};
     }
     if (!library->BindAll(bindings)) {
         return;
     }
     TKEV3Entries bound{};
-    Take(bound.kev3LibVer, found[0]);
-    Take(bound.kev3GetDeviceCount, found[1]);
-    Take(bound.kev3GetSerialNumber, found[2]);
-    Take(bound.kev3GetIndex, found[3]);
-    Take(bound.kev3GetDescriptionBySerialNumber, found[4]);
-    Take(bound.kev3GetDescriptionByIndex, found[5]);
-    Take(bound.kev3GetPort, found[6]);
-    Take(bound.kev3GetDeviceType, found[7]);
-    Take(bound.kev3Open, found[8]);
-    Take(bound.kev3Close, found[9]);
-    Take(bound.kev3Write, found[10]);
-    Take(bound.kev3Read, found[11]);
+    for (std::size_t i = 0; i < EntryCount; ++i) {
+        EntryNames[i].Set(bound, found[i]);
+    }
     Entries = bound;
     Library = std::move(library);
 }

@@ -21,10 +21,10 @@ struct TWindowsVersionReport {
     uint16_t ServicePackMinor = 0;
     uint16_t SuiteMask = 0;
     uint8_t ProductType = 0;
-    int R2Metric = 0;                       // the system metric that marks an R2 server
-    TArchitecture Architecture = X86;       // the native processor, asked for on 5.2 only
-    std::string RegistryProductType;        // the stored product type, asked for without extended information
-    bool HasServicePack6aHotfix = false;    // the hotfix that makes service pack 6 a "6a"
+    int R2Metric = 0;                     // the system metric that marks an R2 server
+    TArchitecture Architecture = X86;     // the native processor, asked for on 5.2 only
+    std::string RegistryProductType;      // the stored product type, asked for without extended information
+    bool HasServicePack6aHotfix = false;  // the hotfix that makes service pack 6 a "6a"
 };
 
 // The Windows version record.

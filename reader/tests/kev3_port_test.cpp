@@ -233,28 +233,28 @@ TEST_F(KEV3Test, StatusTable) {
     enum Effect { Kept, Closed, Dropped };
     struct Case {
         int32_t Status;
-        const char* Text;
         Effect After;
+        const char* Text;
     };
     const Case cases[] = {
-        {0, nullptr, Kept},
-        {1, "General error", Closed},
-        {2, "device not found", Closed},
-        {3, nullptr, Kept},
-        {4, "device cannot open", Dropped},
-        {5, "Invalid buffer size error", Kept},
-        {6, "Vrel protocol error", Kept},
-        {7, "Usb-Hid error", Kept},
-        {8, nullptr, Kept},
-        {9, nullptr, Kept},
-        {10, "device cannot close", Dropped},
-        {11, "Write error", Kept},
-        {12, "Read error", Kept},
-        {13, nullptr, Kept},
-        {14, nullptr, Kept},
-        {15, nullptr, Kept},
-        {16, "DLL not found error", Kept},
-        {17, nullptr, Kept},
+        {0, Kept, nullptr},
+        {1, Closed, "General error"},
+        {2, Closed, "device not found"},
+        {3, Kept, nullptr},
+        {4, Dropped, "device cannot open"},
+        {5, Kept, "Invalid buffer size error"},
+        {6, Kept, "Vrel protocol error"},
+        {7, Kept, "Usb-Hid error"},
+        {8, Kept, nullptr},
+        {9, Kept, nullptr},
+        {10, Dropped, "device cannot close"},
+        {11, Kept, "Write error"},
+        {12, Kept, "Read error"},
+        {13, Kept, nullptr},
+        {14, Kept, nullptr},
+        {15, Kept, nullptr},
+        {16, Kept, "DLL not found error"},
+        {17, Kept, nullptr},
     };
     const std::string request = TMFRCommands().BuildReadCardFrame(0);
     for (const auto& c : cases) {
@@ -308,15 +308,15 @@ TEST_F(KEV3Test, EachOperationNamesItselfInTheMessage) {
 TEST_F(KEV3Test, FailingCloseAfterAnErrorEndsWithOneException) {
     struct Case {
         const char* Scenario;
-        bool ByWrite;
         const char* Error;
         int Closes;
+        bool ByWrite;
     };
     const Case cases[] = {
-        {"inject kev3Close 0 1\n", false, "TalvoKEV3.dll close General error", 2},
-        {"inject kev3Close 0 2\n", false, "TalvoKEV3.dll close device not found", 2},
-        {"inject kev3Write 1 1\ninject kev3Close 0 2\n", true, "TalvoKEV3.dll close device not found", 1},
-        {"inject kev3Write 1 2\n", true, "TalvoKEV3.dll write device not found", 1},
+        {"inject kev3Close 0 1\n", "TalvoKEV3.dll close General error", 2, false},
+        {"inject kev3Close 0 2\n", "TalvoKEV3.dll close device not found", 2, false},
+        {"inject kev3Write 1 1\ninject kev3Close 0 2\n", "TalvoKEV3.dll close device not found", 1, true},
+        {"inject kev3Write 1 2\n", "TalvoKEV3.dll write device not found", 1, true},
     };
     for (const auto& c : cases) {
         Use(c.Scenario);
@@ -345,30 +345,30 @@ TEST_F(KEV3Test, OpenAnswersTheDeviceCannotOpenWhenHeld) {
 TEST_F(KEV3Test, QueriesCloseTheDeviceOnEveryWayOut) {
     struct Case {
         const char* Scenario;
-        int Result;
         const char* Error;
+        int Result;
         int OpenAfter;
     };
     const Case cases[] = {
-        {"card A R0000001234567890\n", 0, "", 0},
-        {"card A -\n", 5, "", 0},
-        {"fault A no-answer\n", 1, "", 0},
-        {"fault A short-write\n", 1, "", 0},
-        {"fault A check\n", 1, "", 0},
-        {"fault A direction\n", 1, "", 0},
-        {"fault A address\n", 1, "", 0},
-        {"fault A command\n", 1, "", 0},
-        {"fault A no-etx\n", 1, "", 0},
-        {"fault A too-long\n", 1, "", 0},
-        {"card A R0000001234567890\nfault A junk\n", 0, "", 0},
-        {"card A R0000001234567890\nfault A two-frames\n", 0, "", 0},
-        {"inject kev3Write 1 11\n", -1, "TalvoKEV3.dll write Write error", 0},
-        {"inject kev3Read 1 12\n", -1, "TalvoKEV3.dll read Read error", 0},
-        {"inject kev3Read 1 1\n", -1, "TalvoKEV3.dll read General error", 0},
-        {"held A 1\n", -1, "TalvoKEV3.dll open device cannot open", 0},
-        {"inject kev3Open 1 7 after\n", -1, "TalvoKEV3.dll open Usb-Hid error", 0},
+        {"card A R0000001234567890\n", "", 0, 0},
+        {"card A -\n", "", 5, 0},
+        {"fault A no-answer\n", "", 1, 0},
+        {"fault A short-write\n", "", 1, 0},
+        {"fault A check\n", "", 1, 0},
+        {"fault A direction\n", "", 1, 0},
+        {"fault A address\n", "", 1, 0},
+        {"fault A command\n", "", 1, 0},
+        {"fault A no-etx\n", "", 1, 0},
+        {"fault A too-long\n", "", 1, 0},
+        {"card A R0000001234567890\nfault A junk\n", "", 0, 0},
+        {"card A R0000001234567890\nfault A two-frames\n", "", 0, 0},
+        {"inject kev3Write 1 11\n", "TalvoKEV3.dll write Write error", -1, 0},
+        {"inject kev3Read 1 12\n", "TalvoKEV3.dll read Read error", -1, 0},
+        {"inject kev3Read 1 1\n", "TalvoKEV3.dll read General error", -1, 0},
+        {"held A 1\n", "TalvoKEV3.dll open device cannot open", -1, 0},
+        {"inject kev3Open 1 7 after\n", "TalvoKEV3.dll open Usb-Hid error", -1, 0},
         // The driver keeps the device when its close fails; the channel drops its handle.
-        {"inject kev3Close 1 7\n", -1, "TalvoKEV3.dll close Usb-Hid error", 1},
+        {"inject kev3Close 1 7\n", "TalvoKEV3.dll close Usb-Hid error", -1, 1},
     };
     for (const auto& c : cases) {
         for (int query = 0; query < 3; ++query) {

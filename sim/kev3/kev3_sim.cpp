@@ -15,6 +15,7 @@
 #include <functional>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -194,8 +195,10 @@ public:
         }
         std::ifstream stream(file);
         std::stringstream text;
-        text << stream.rdbuf();
-        if (!stream) {
+        if (stream.is_open()) {
+            text << stream.rdbuf();
+        }
+        if (!stream.is_open() || stream.bad()) {
             std::cerr << "libTalvoKEV3.so (simulated): cannot read the scenario file " << file << "\n";
             return -1;
         }
@@ -258,33 +261,16 @@ public:
 
     // Runs one driver call: an injected status may take its place or follow its work.
     int32_t Call(const char* Entry, const std::string& Arguments, const std::function<int32_t()>& Work) {
+        const std::optional<TInjection> injected = Fire(Entry);
         int32_t status = GeneralError;
-        const TInjection* injected = nullptr;
-        TInjection fired{};
-        for (auto it = FInjections.begin(); it != FInjections.end(); ++it) {
-            if (it->Entry != Entry) {
-                continue;
-            }
-            if (it->Nth == 0) {
-                fired = *it;
-                injected = &fired;
-                break;
-            }
-            if (--it->Nth == 0) {
-                fired = *it;
-                injected = &fired;
-                FInjections.erase(it);
-                break;
-            }
-        }
         try {
-            if (injected == nullptr || injected->After) {
+            if (!injected || injected->After) {
                 status = Work();
             }
         } catch (...) {
             status = GeneralError;
         }
-        if (injected != nullptr) {
+        if (injected) {
             status = injected->Status;
         }
         FTrace.push_back(std::string(Entry) + (Arguments.empty() ? "" : " " + Arguments) + " -> " +
@@ -347,6 +333,24 @@ public:
     std::mutex Mutex;
 
 private:
+    // The injection that takes this call of Entry, if one is due.
+    std::optional<TInjection> Fire(const char* Entry) {
+        for (auto it = FInjections.begin(); it != FInjections.end(); ++it) {
+            if (it->Entry != Entry) {
+                continue;
+            }
+            if (it->Nth == 0) {
+                return *it;
+            }
+            if (--it->Nth == 0) {
+                const TInjection fired = *it;
+                FInjections.erase(it);
+                return fired;
+            }
+        }
+        return std::nullopt;
+    }
+
     void Clear() {
         FDevices.clear();
         FInjections.clear();
@@ -488,6 +492,36 @@ int32_t Control(Work&& Action) {
     }
 }
 
+// A driver call that answers from one device, found by Lookup: status 5
+// without somewhere to put the answer, 2 without the device.
+int32_t FromDevice(const char* Entry, const std::string& Arguments, const void* Out,
+                   const std::function<const TDevice*(TSim&)>& Lookup,
+                   const std::function<void(TSim&, const TDevice&)>& Answer) {
+    return Driver(Entry, Arguments, [&](TSim& sim) {
+        const TDevice* device = Lookup(sim);
+        if (Out == nullptr) {
+            return BadBuffer;
+        }
+        if (device == nullptr) {
+            return NotFound;
+        }
+        Answer(sim, *device);
+        return Ok;
+    });
+}
+
+int32_t BySerial(const char* Entry, const char* Serial, const void* Out,
+                 const std::function<void(TSim&, const TDevice&)>& Answer) {
+    return FromDevice(
+        Entry, Text(Serial), Out, [&](TSim& sim) { return sim.BySerial(Serial); }, Answer);
+}
+
+int32_t ByIndex(const char* Entry, int32_t Index, const void* Out,
+                const std::function<void(TSim&, const TDevice&)>& Answer) {
+    return FromDevice(
+        Entry, std::to_string(Index), Out, [&](TSim& sim) { return sim.ByIndex(Index); }, Answer);
+}
+
 }  // namespace
 
 extern "C" {
@@ -513,91 +547,37 @@ int32_t kev3GetDeviceCount(int32_t* Count, int32_t /*Reserved*/) {
 }
 
 int32_t kev3GetSerialNumber(int32_t Index, int32_t /*Reserved*/, char* Serial) {
-    return Driver("kev3GetSerialNumber", std::to_string(Index), [&](TSim& sim) {
-        const TDevice* device = sim.ByIndex(Index);
-        if (Serial == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
-        PutText(Serial, device->Serial);
-        return Ok;
-    });
+    return ByIndex("kev3GetSerialNumber", Index, Serial,
+                   [&](TSim&, const TDevice& device) { PutText(Serial, device.Serial); });
 }
 
 int32_t kev3GetIndex(const char* Serial, int32_t* Index) {
-    return Driver("kev3GetIndex", Text(Serial), [&](TSim& sim) {
-        const TDevice* device = sim.BySerial(Serial);
-        if (Index == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
+    return BySerial("kev3GetIndex", Serial, Index, [&](TSim& sim, const TDevice& device) {
         for (int32_t i = 0; i < sim.Count(); ++i) {
-            if (sim.ByIndex(i) == device) {
+            if (sim.ByIndex(i) == &device) {
                 *Index = i;
             }
         }
-        return Ok;
     });
 }
 
 int32_t kev3GetDescriptionBySerialNumber(const char* Serial, char* Description) {
-    return Driver("kev3GetDescriptionBySerialNumber", Text(Serial), [&](TSim& sim) {
-        const TDevice* device = sim.BySerial(Serial);
-        if (Description == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
-        PutText(Description, device->Description);
-        return Ok;
-    });
+    return BySerial("kev3GetDescriptionBySerialNumber", Serial, Description,
+                    [&](TSim&, const TDevice& device) { PutText(Description, device.Description); });
 }
 
 int32_t kev3GetDescriptionByIndex(int32_t Index, int32_t /*Reserved*/, char* Description) {
-    return Driver("kev3GetDescriptionByIndex", std::to_string(Index), [&](TSim& sim) {
-        const TDevice* device = sim.ByIndex(Index);
-        if (Description == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
-        PutText(Description, device->Description);
-        return Ok;
-    });
+    return ByIndex("kev3GetDescriptionByIndex", Index, Description,
+                   [&](TSim&, const TDevice& device) { PutText(Description, device.Description); });
 }
 
 int32_t kev3GetPort(const char* Serial, char* Port) {
-    return Driver("kev3GetPort", Text(Serial), [&](TSim& sim) {
-        const TDevice* device = sim.BySerial(Serial);
-        if (Port == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
-        PutText(Port, "hid:" + device->Serial);
-        return Ok;
-    });
+    return BySerial("kev3GetPort", Serial, Port,
+                    [&](TSim&, const TDevice& device) { PutText(Port, "hid:" + device.Serial); });
 }
 
 int32_t kev3GetDeviceType(const char* Serial, int32_t* Type) {
-    return Driver("kev3GetDeviceType", Text(Serial), [&](TSim& sim) {
-        const TDevice* device = sim.BySerial(Serial);
-        if (Type == nullptr) {
-            return BadBuffer;
-        }
-        if (device == nullptr) {
-            return NotFound;
-        }
-        *Type = device->Type;
-        return Ok;
-    });
+    return BySerial("kev3GetDeviceType", Serial, Type, [&](TSim&, const TDevice& device) { *Type = device.Type; });
 }
 
 int32_t kev3Open(int32_t* Handle, const char* Serial) {

@@ -37,8 +37,9 @@ extern "C" {
 #endif
 
 /* Back to the start state: the scenario file, else the default reader; the
- * clock at 0, no faults, the trace empty. Returns 0, or the number of the
- * first bad line of the scenario file (the state is then empty). */
+ * clock at 0, no faults, the trace empty. Returns 0, the number of the first
+ * bad line of the scenario file, or -1 when the file cannot be read (the
+ * state is then empty, and the problem is written to standard error). */
 int kev3SimReset(void);
 /* Drops every device, fault and trace line and applies Scenario; virtual
  * clock at 0. Returns 0, or the number of the first bad line (the lines
