@@ -150,38 +150,38 @@ TEST_F(Kev2Test, InitialisationSendsTheChipCommandsAndRequestsItsWaits) {
                                    "mode 0x01 mask 0x05",
                                    "write 4",
                                    "write 24",
-                                   "htrc page 3 0x03",
+                                   "htrc 0x73 page 3 0x03",
                                    "mode 0x01 mask 0x05",
                                    "write 4",
                                    "write 24",
-                                   "htrc page 0 0x0B",
+                                   "htrc 0x4B page 0 0x0B",
                                    "mode 0x01 mask 0x05",
                                    "write 4",
                                    "write 24",
-                                   "htrc page 1 0x00",
+                                   "htrc 0x50 page 1 0x00",
                                    "mode 0x01 mask 0x05",
                                    "write 4",
                                    "write 24",
-                                   "htrc read-phase",
+                                   "htrc 0x08 read-phase",
                                    "mode 0x04 mask 0x05",
                                    "write 16",
                                    "read 16",
                                    "mode 0x01 mask 0x05",
                                    "write 4",
                                    "write 24",
-                                   "htrc sampling 0x2D",
+                                   "htrc 0xAD sampling 0x2D",
                                    "mode 0x01 mask 0x05",
                                    "write 4",
                                    "write 24",
-                                   "htrc page 2 0x0B",
+                                   "htrc 0x6B page 2 0x0B",
                                    "mode 0x01 mask 0x05",
                                    "write 4",
                                    "write 24",
-                                   "htrc page 2 0x08",
+                                   "htrc 0x68 page 2 0x08",
                                    "mode 0x01 mask 0x05",
                                    "write 4",
                                    "write 24",
-                                   "htrc page 2 0x00",
+                                   "htrc 0x60 page 2 0x00",
                                    "close"}));
     EXPECT_EQ(FSleeper.Requests(), (std::vector<int>{10, 20, 5}));
 }
@@ -277,17 +277,21 @@ TEST_F(Kev2Test, AttemptsAreClampedAndEachCaptureIsTriedOnce) {
 TEST_F(Kev2Test, SamplingTimeNeverTurnsIntoTheReadTagPattern) {
     TFTDI_HTRC device(D2XX().Entries(), FSleeper);
     ASSERT_TRUE(device.OpenForHtrc("KV2A0001"));
-    for (const int value : {0x2D, 0x60, 0x7F, 0xFF}) {
+    // The phase 247 gives the value 0x2D; values of 0x60 and more would begin
+    // with the read-tag pattern 111 if they were not cut to six bits.
+    const std::pair<int, const char*> cases[] = {
+        {0x2D, "htrc 0xAD sampling 0x2D"},
+        {0x60, "htrc 0xA0 sampling 0x20"},
+        {0x7F, "htrc 0xBF sampling 0x3F"},
+        {0xFF, "htrc 0xBF sampling 0x3F"},
+    };
+    for (const auto& [value, expected] : cases) {
         FSim.ClearTrace();
         EXPECT_TRUE(device.SetSamplingTime(value));
-        const Lines trace = FSim.Trace();
-        EXPECT_EQ(trace.back(), "htrc sampling " + std::string(value == 0x2D   ? "0x2D"
-                                                               : value == 0x60 ? "0x20"
-                                                                               : "0x3F"))
-            << value;
+        EXPECT_EQ(FSim.Trace().back(), expected) << value;
     }
     EXPECT_TRUE(device.SetConfigPage(5, 0x1F));
-    EXPECT_EQ(FSim.Trace().back(), "htrc page 1 0x0F");
+    EXPECT_EQ(FSim.Trace().back(), "htrc 0x5F page 1 0x0F");
     EXPECT_EQ(device.PutSample(65535, 1), 65536);
     EXPECT_EQ(device.PutSample(65536, 1), 0);
     EXPECT_EQ(device.PutSample(-1, 1), 0);

@@ -105,13 +105,13 @@ private:
     }
     void Execute(uint8_t Command) {
         if ((Command & 0xC0) == 0x40) {
-            Note("htrc page " + std::to_string((Command >> 4) & 3) + " " + Hex(Command & 0x0F));
+            Note("htrc " + Hex(Command) + " page " + std::to_string((Command >> 4) & 3) + " " + Hex(Command & 0x0F));
         } else if ((Command & 0xC0) == 0x80) {
             FSamplingSet = true;
-            Note("htrc sampling " + Hex(Command & 0x3F));
+            Note("htrc " + Hex(Command) + " sampling " + Hex(Command & 0x3F));
         } else if (Command == 0x08) {
             FReadout = 8;
-            Note("htrc read-phase");
+            Note("htrc 0x08 read-phase");
         } else {
             Note("misuse: unknown command " + Hex(Command));
         }
