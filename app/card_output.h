@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <string>
+
+#include "kit/exception.h"
+#include "platform/key_sink.h"
+
+namespace app {
+
+// The renderings of one card code that the card list keeps and passes on.
+struct TCardCode {
+    QString Full;        // the whole code in decimal
+    QString Code24;      // the low 24 bits as 10 decimal digits
+    QString Code8and16;  // the low 24 bits split 8/16, "%3.3d,%5.5d"
+    QString Hex;         // the whole code in hexadecimal
+
+    bool operator==(const TCardCode&) const = default;
+};
+
+// Renders a raw code from a reader. False when it is not a code: a reader
+// answer that does not convert counts as no card at all.
+bool RenderCardCode(const std::string& Raw, TCardCode& Code);
+// The hexadecimal rendering of a full decimal code (width chosen from its length).
+QString CardCodeHex(const QString& Full);
+
+// Keyboard formats and ends of line, as the options dialog numbers them.
+enum ECodeFormat { cf40Bit = 0, cf24Bit = 1, cf8Plus16Bit = 2, cf40BitHex = 3 };
+enum EEndOfLine { eolNone = 0, eolTab = 1, eolCR = 2, eolLF = 3 };
+
+// The text typed for a card: the chosen rendering and the chosen end of line.
+// The item shown as "CR" types a line feed (10) and the one shown as "LF" a
+// carriage return (13). Empty, without an end of line, when no format is
+// selected or the rendering is empty.
+std::string CardKeyboardText(const TCardCode& Code, int CodeFormat, int EndOfLine);
+
+// One card as a CSV line: time (the standard date-time text of the locale),
+// full, 24-bit, 8+16-bit and hexadecimal code joined by ";"; no quoting, no line end.
+QString CsvLine(const QDateTime& Time, const TCardCode& Code);
+
+// An error writing a CSV file; the message is shown after the lead text of
+// the saving-error box.
+class ECsvFileError : public kit::Exception {
+public:
+    using kit::Exception::Exception;
+};
+
+// The file that card lines are appended to while reading multiple cards.
+class TAppendFile {
+public:
+    // Opens FileName for appending, creating it when missing. A relative name
+    // is taken inside BaseFolder, never the current folder; an empty name is
+    // refused. Raises ECsvFileError.
+    void Open(const QString& FileName, const QString& BaseFolder);
+    bool IsOpen() const { return FFile != nullptr; }
+    QString FileName() const;
+    // Writes Line with CR LF and flushes it to the disk. Raises ECsvFileError.
+    void WriteLine(const QString& Line);
+    // Closes the file; the file counts as closed afterwards even when
+    // closing fails, which raises ECsvFileError. Nothing happens when closed.
+    void Close();
+
+private:
+    std::unique_ptr<QFile> FFile;
+};
+
+// Writes Lines, each ended by CR LF, as the whole new content of FileName.
+// The old file stays untouched until everything is written. Raises ECsvFileError.
+void SaveCsvFile(const QString& FileName, const QStringList& Lines);
+
+// What happens to a card beyond the card list, as the options say at that moment.
+struct TCardOutputOptions {
+    bool PlaySound = false;
+    bool CopyToTextBox = false;
+    int CodeFormat = cf40Bit;
+    int EndOfLine = eolNone;
+    bool CopyToClipboard = false;
+};
+
+// The program's outputs for a card; tests put recorders in their place.
+class TCardOutputs {
+public:
+    virtual ~TCardOutputs() = default;
+    virtual void Beep() = 0;
+    // Types Text into the focused window of another application.
+    virtual void TypeText(const std::string& Text) = 0;
+    virtual void SetClipboardText(const QString& Text) = 0;
+};
+
+// The outputs of the running program: the desktop's beep, SendKeys on the
+// system's keyboard (its reports in message boxes captioned "SendKeys", the
+// application's messages handled after every key), the clipboard.
+class TSystemCardOutputs final : public TCardOutputs {
+public:
+    TSystemCardOutputs();
+    ~TSystemCardOutputs() override;
+    void Beep() override;
+    void TypeText(const std::string& Text) override;
+    void SetClipboardText(const QString& Text) override;
+
+private:
+    std::unique_ptr<platform::KeySink> FSink;
+};
+
+// Sounds, types and copies a card as Options say. Each output is tried on its
+// own: one that fails does not keep the others from happening.
+void DeliverCard(const TCardCode& Code, const QString& Line, const TCardOutputOptions& Options, TCardOutputs& Outputs);
+
+}  // namespace app

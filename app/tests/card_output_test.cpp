@@ -1,0 +1,242 @@
+// Renderings, keyboard text, CSV lines, the append file, Save as and the
+// outputs of a card.
+
+#include "app/card_output.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/send_keys.h"
+#include "kit/db/field.h"
+
+namespace app {
+namespace {
+
+QByteArray ReadAll(const QString& FileName) {
+    QFile file(FileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteAll(const QString& FileName, const QByteArray& Bytes) {
+    QFile file(FileName);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(Bytes);
+}
+
+TEST(CardCode, RendersAReaderCodeOrCountsItAsNoCard) {
+    struct TCase {
+        std::string Raw;
+        bool Converts;
+        TCardCode Code;
+    };
+    const std::vector<TCase> cases = {
+        {"0123456789", true, {"0004886718345", "0004548489", "069,26505", "0123456789"}},
+        {"R0000000000ABCDEF", true, {"0011259375", "0011259375", "171,52719", "00ABCDEF"}},
+        {"", false, {}},
+        {"XYZ", false, {}},
+        {"r0123456789", false, {}},
+    };
+    for (const TCase& c : cases) {
+        TCardCode code{"stale", "stale", "stale", "stale"};
+        EXPECT_EQ(RenderCardCode(c.Raw, code), c.Converts) << c.Raw;
+        EXPECT_EQ(code, c.Code) << c.Raw;
+    }
+}
+
+TEST(CardCode, KeyboardTextIsTheChosenRenderingAndEndOfLine) {
+    const TCardCode code{"0004886718345", "0004548489", "069,26505", "0123456789"};
+    struct TCase {
+        int Format;
+        int EndOfLine;
+        std::string Text;
+    };
+    const std::vector<TCase> cases = {
+        {cf40Bit, eolNone, "0004886718345"},
+        {cf24Bit, eolTab, "0004548489\t"},
+        {cf8Plus16Bit, eolCR, "069,26505\n"},
+        {cf40BitHex, eolLF, "0123456789\r"},
+        {cf40BitHex, eolCR, "0123456789\n"},
+        {cf40Bit, 7, "0004886718345"},
+        {-1, eolTab, ""},
+        {4, eolCR, ""},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(CardKeyboardText(code, c.Format, c.EndOfLine), c.Text) << c.Format << "/" << c.EndOfLine;
+    }
+    EXPECT_EQ(CardKeyboardText(TCardCode{}, cf40Bit, eolCR), "") << "an empty rendering types no lone end of line";
+}
+
+TEST(CardCode, CsvLineHoldsTheFiveValuesWithoutQuotesOrEnd) {
+    const QDateTime time(QDate(2026, 3, 4), QTime(5, 6, 7));
+    const TCardCode code{"0004886718345", "0004548489", "069,26505", "0123456789"};
+    EXPECT_EQ(CsvLine(time, code), kit::DateTimeToStr(time) + ";0004886718345;0004548489;069,26505;0123456789");
+}
+
+class CsvFiles : public ::testing::Test {
+protected:
+    QString Path(const QString& Name) const { return FDir.filePath(Name); }
+    QTemporaryDir FDir;
+};
+
+TEST_F(CsvFiles, AppendFileCreatesOrAppendsLinesEndedByCrLf) {
+    TAppendFile file;
+    file.Open(Path("Codes.csv"), FDir.path());
+    file.WriteLine("a;1");
+    EXPECT_EQ(ReadAll(Path("Codes.csv")), "a;1\r\n") << "each line reaches the file at once";
+    file.Close();
+    EXPECT_FALSE(file.IsOpen());
+    file.Open(Path("Codes.csv"), FDir.path());
+    file.WriteLine("b;2");
+    file.Close();
+    file.Close();
+    EXPECT_EQ(ReadAll(Path("Codes.csv")), "a;1\r\nb;2\r\n");
+}
+
+TEST_F(CsvFiles, AppendFileNameRelativeToTheProgramFolderNotTheCurrentOne) {
+    ASSERT_TRUE(QDir(FDir.path()).mkdir("sub"));
+    TAppendFile file;
+    file.Open("sub/../Codes.csv", FDir.path());
+    EXPECT_EQ(file.FileName(), Path("Codes.csv"));
+    file.WriteLine("x");
+    file.Close();
+    EXPECT_EQ(ReadAll(Path("Codes.csv")), "x\r\n");
+}
+
+TEST_F(CsvFiles, AppendFileErrorsAreRaisedWithTheirReason) {
+    struct TCase {
+        QString Name;
+        bool OpenFails;
+    };
+    const std::vector<TCase> cases = {
+        {"", true}, {"   ", true}, {"missing-folder/Codes.csv", true}, {".", true}, {"/dev/full", false},
+    };
+    for (const TCase& c : cases) {
+        TAppendFile file;
+        try {
+            file.Open(c.Name, FDir.path());
+            EXPECT_FALSE(c.OpenFails) << c.Name.toStdString();
+            EXPECT_THROW(file.WriteLine("a;1"), ECsvFileError) << c.Name.toStdString();
+        } catch (const ECsvFileError& error) {
+            EXPECT_TRUE(c.OpenFails) << c.Name.toStdString();
+            EXPECT_FALSE(error.Message().isEmpty());
+            EXPECT_FALSE(file.IsOpen());
+        }
+    }
+    TAppendFile closed;
+    EXPECT_THROW(closed.WriteLine("a"), ECsvFileError);
+}
+
+TEST_F(CsvFiles, SaveAsWritesEveryLineInOrder) {
+    WriteAll(Path("old.csv"), "old content that is longer than the new one\r\n");
+    SaveCsvFile(Path("old.csv"), {"1;a", "2;b", "3;c"});
+    EXPECT_EQ(ReadAll(Path("old.csv")), "1;a\r\n2;b\r\n3;c\r\n");
+    SaveCsvFile(Path("empty.csv"), {});
+    EXPECT_EQ(ReadAll(Path("empty.csv")), "");
+}
+
+// Makes writes beyond Bytes fail, as a full disk would.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t Bytes) {
+        getrlimit(RLIMIT_FSIZE, &FOld);
+        FOldHandler = signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = FOld;
+        limit.rlim_cur = Bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &FOld);
+        signal(SIGXFSZ, FOldHandler);
+    }
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    rlimit FOld{};
+    sighandler_t FOldHandler;
+};
+
+TEST_F(CsvFiles, SaveAsThatFailsHalfwayKeepsTheOldFile) {
+    WriteAll(Path("kept.csv"), "the old list\r\n");
+    const QStringList lines(20000, QStringLiteral("2026-03-04 05:06:07;0004886718345;0004548489;069,26505;0123456789"));
+    {
+        const TFileSizeLimit limit(4096);
+        EXPECT_THROW(SaveCsvFile(Path("kept.csv"), lines), ECsvFileError);
+    }
+    EXPECT_EQ(ReadAll(Path("kept.csv")), "the old list\r\n");
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList{"kept.csv"}) << "no temporary file is left";
+
+    EXPECT_THROW(SaveCsvFile(Path("no-such-folder/x.csv"), {"1"}), ECsvFileError);
+    EXPECT_THROW(SaveCsvFile(FDir.path(), {"1"}), ECsvFileError);
+}
+
+// Records the outputs; the one named in Failing raises instead.
+class TRecordingOutputs final : public TCardOutputs {
+public:
+    void Beep() override {
+        Fail("beep");
+        ++Beeps;
+    }
+    void TypeText(const std::string& Text) override {
+        Fail("keys");
+        Typed.push_back(Text);
+    }
+    void SetClipboardText(const QString& Text) override {
+        Fail("clipboard");
+        Clipboard.push_back(Text);
+    }
+
+    std::string Failing;
+    int Beeps = 0;
+    std::vector<std::string> Typed;
+    QStringList Clipboard;
+
+private:
+    void Fail(const std::string& Output) const {
+        if (Output == Failing) {
+            throw EConvertError("'X' is not a valid integer value");
+        }
+    }
+};
+
+TEST(CardDelivery, EachOutputHappensOnItsOwnAsTheOptionsSay) {
+    const TCardCode code{"0004886718345", "0004548489", "069,26505", "0123456789"};
+    const TCardOutputOptions all{true, true, cf24Bit, eolTab, true};
+    struct TCase {
+        TCardOutputOptions Options;
+        std::string Failing;
+        int Beeps;
+        std::vector<std::string> Typed;
+        QStringList Clipboard;
+    };
+    const std::vector<TCase> cases = {
+        {all, "", 1, {"0004548489\t"}, {"line"}},
+        {{}, "", 0, {}, {}},
+        {{false, true, cf40BitHex, eolCR, false}, "", 0, {"0123456789\n"}, {}},
+        {{true, false, cf40Bit, eolNone, true}, "", 1, {}, {"line"}},
+        {{true, true, -1, eolTab, true}, "", 1, {}, {"line"}},
+        {all, "beep", 0, {"0004548489\t"}, {"line"}},
+        {all, "keys", 1, {}, {"line"}},
+        {all, "clipboard", 1, {"0004548489\t"}, {}},
+    };
+    for (const TCase& c : cases) {
+        TRecordingOutputs outputs;
+        outputs.Failing = c.Failing;
+        DeliverCard(code, "line", c.Options, outputs);
+        EXPECT_EQ(outputs.Beeps, c.Beeps) << c.Failing;
+        EXPECT_EQ(outputs.Typed, c.Typed) << c.Failing;
+        EXPECT_EQ(outputs.Clipboard, c.Clipboard) << c.Failing;
+    }
+}
+
+}  // namespace
+}  // namespace app
