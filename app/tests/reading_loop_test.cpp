@@ -39,7 +39,7 @@ public:
         if (Codes.empty()) {
             return {};
         }
-        const std::string code = Codes.front();
+        std::string code = Codes.front();
         Codes.pop_front();
         if (code == "!") {
             throw std::runtime_error("TalvoKEV3.dll read I/O error");

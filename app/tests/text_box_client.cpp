@@ -2,7 +2,9 @@
 // window, says when it has the keyboard focus, and when F12 arrives prints the
 // text of the keys typed since the last F12 ("[F13]" for a function key) and
 // what the box holds, both as hex of the UTF-8 bytes, then empties itself. It
-// ends when its input closes.
+// ends when its input closes. Started with "--stamps" it also prints
+// "key <text as hex> <steady clock in ns>" as each key arrives, for latency
+// figures.
 
 #include <unistd.h>
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
 #include <QWindow>
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -21,8 +24,16 @@ void PrintLine(const QByteArray& Line) {
 }
 
 class TTextBox final : public QPlainTextEdit {
+public:
+    explicit TTextBox(bool Stamps) : FStamps(Stamps) {}
+
 protected:
     void keyPressEvent(QKeyEvent* Event) override {
+        if (FStamps) {
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            PrintLine("key " + Event->text().toUtf8().toHex() + " " +
+                      QByteArray::number(static_cast<qlonglong>(std::chrono::nanoseconds(now).count())));
+        }
         if (Event->key() == Qt::Key_F12) {
             PrintLine("typed " + FTyped.toUtf8().toHex());
             PrintLine("box " + toPlainText().toUtf8().toHex());
@@ -42,6 +53,7 @@ protected:
     }
 
 private:
+    bool FStamps;
     QString FTyped;
 };
 
@@ -49,7 +61,7 @@ private:
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    TTextBox box;
+    TTextBox box(QCoreApplication::arguments().contains(QStringLiteral("--stamps")));
     box.resize(400, 200);
     box.show();
     while (box.windowHandle() == nullptr || !box.windowHandle()->isExposed()) {

@@ -29,9 +29,9 @@ KeyCode KeycodeOf(Display* Connection, const char* KeysymName) {
 
 }  // namespace
 
-TTextBoxSession::TTextBoxSession() {
+TTextBoxSession::TTextBoxSession(bool Stamps) {
     FClient.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    FClient.start(QStringLiteral(TEXT_BOX_CLIENT), {});
+    FClient.start(QStringLiteral(TEXT_BOX_CLIENT), Stamps ? QStringList{QStringLiteral("--stamps")} : QStringList{});
     if (!FClient.waitForStarted(AnswerTimeoutMs)) {
         throw std::runtime_error("cannot start the text box client");
     }
@@ -70,6 +70,14 @@ QByteArray TTextBoxSession::Expect(const QByteArray& Prefix) {
         throw std::runtime_error("unexpected answer from the text box client: " + line.toStdString());
     }
     return line.mid(Prefix.size());
+}
+
+TTextBoxSession::TKeyArrival TTextBoxSession::ReadKey() {
+    const QList<QByteArray> fields = Expect("key ").split(' ');
+    if (fields.size() != 2) {
+        throw std::runtime_error("unexpected key report from the text box client");
+    }
+    return {QByteArray::fromHex(fields[0]), fields[1].toLongLong()};
 }
 
 TTextBoxSession::TTyped TTextBoxSession::ReadTyped() {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QProcess>
+#include <cstdint>
 
 namespace app::testing {
 
@@ -9,8 +10,9 @@ namespace app::testing {
 // QCoreApplication and an X display.
 class TTextBoxSession {
 public:
-    // Starts the client and focuses its window; throws std::runtime_error on failure.
-    TTextBoxSession();
+    // Starts the client and focuses its window; throws std::runtime_error on
+    // failure. With Stamps the client reports each key as it arrives (ReadKey).
+    explicit TTextBoxSession(bool Stamps = false);
     ~TTextBoxSession();
     TTextBoxSession(const TTextBoxSession&) = delete;
     TTextBoxSession& operator=(const TTextBoxSession&) = delete;
@@ -21,6 +23,15 @@ public:
     };
     // What the client received up to the F12 that the caller has typed last.
     TTyped ReadTyped();
+
+    struct TKeyArrival {
+        QByteArray Text;        // the key's text
+        std::int64_t SteadyNs;  // when the client got it, on the steady clock
+    };
+    // The next key the client reports (only with Stamps).
+    TKeyArrival ReadKey();
+    // True when a report of the client is waiting; needs the event loop to run.
+    bool ReportWaiting() const { return FClient.canReadLine(); }
 
 private:
     QByteArray ReadLine();
