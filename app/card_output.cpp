@@ -1,37 +1,24 @@
 #include "app/card_output.h"
 
-#include <QApplication>
-#include <QClipboard>
+#include <QCoreApplication>
 #include <QDir>
 #include <QMessageBox>
 #include <QSaveFile>
 
 #include "app/send_keys.h"
 #include "kit/db/field.h"
-#include "reader/kev_utils.h"
 
 namespace app {
 
-bool RenderCardCode(const std::string& Raw, TCardCode& Code) {
-    std::string full;
-    std::string code40;
-    std::string code24;
-    std::string code8and16;
-    if (!reader::TKevUtils::ConvertCardCode(Raw, full, code40, code24, code8and16) || full.empty()) {
+bool RenderCardCode(TReaderService& Readers, const QString& Raw, TCardCode& Code) {
+    QString code40;
+    Code = {};
+    if (!Readers.ConvertCardCode(Raw, Code.Full, code40, Code.Code24, Code.Code8and16) || Code.Full.isEmpty()) {
         Code = {};
         return false;
     }
-    Code.Full = QString::fromStdString(full);
-    Code.Code24 = QString::fromStdString(code24);
-    Code.Code8and16 = QString::fromStdString(code8and16);
-    Code.Hex = CardCodeHex(Code.Full);
+    Code.Hex = Readers.CardCodeToHex(Code.Full, 0);
     return true;
-}
-
-QString CardCodeHex(const QString& Full) {
-    std::string hex;
-    reader::TKevUtils::CardCodeToHex(Full.toStdString(), 0, hex);
-    return QString::fromStdString(hex);
 }
 
 std::string CardKeyboardText(const TCardCode& Code, int CodeFormat, int EndOfLine) {
@@ -138,13 +125,12 @@ void SaveCsvFile(const QString& FileName, const QStringList& Lines) {
     }
 }
 
-TSystemCardOutputs::TSystemCardOutputs() : FSink(platform::OpenSystemKeySink()) {}
+void TServiceCardOutputs::Beep() { FServices.Beep(); }
 
-TSystemCardOutputs::~TSystemCardOutputs() = default;
-
-void TSystemCardOutputs::Beep() { QApplication::beep(); }
-
-void TSystemCardOutputs::TypeText(const std::string& Text) {
+void TServiceCardOutputs::TypeText(const std::string& Text) {
+    if (!FSink) {
+        FSink = FServices.OpenKeySink();
+    }
     const TKeyOutput output{
         *FSink,
         [](const std::string& Message) {
@@ -157,7 +143,7 @@ void TSystemCardOutputs::TypeText(const std::string& Text) {
     SendKeys(Text, true, output);
 }
 
-void TSystemCardOutputs::SetClipboardText(const QString& Text) { QGuiApplication::clipboard()->setText(Text); }
+void TServiceCardOutputs::SetClipboardText(const QString& Text) { FServices.SetClipboardText(Text); }
 
 void DeliverCard(const TCardCode& Code, const QString& Line, const TCardOutputOptions& Options, TCardOutputs& Outputs) {
     // Each output on its own: a failure of one is dropped and the next still runs.

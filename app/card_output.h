@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/app_services.h"
 #include "kit/exception.h"
 #include "platform/key_sink.h"
 
@@ -22,11 +23,9 @@ struct TCardCode {
     bool operator==(const TCardCode&) const = default;
 };
 
-// Renders a raw code from a reader. False when it is not a code: a reader
-// answer that does not convert counts as no card at all.
-bool RenderCardCode(const std::string& Raw, TCardCode& Code);
-// The hexadecimal rendering of a full decimal code (width chosen from its length).
-QString CardCodeHex(const QString& Full);
+// Renders a raw code from a reader. False, with every rendering empty, when
+// it is not a code: a reader answer that does not convert counts as no card.
+bool RenderCardCode(TReaderService& Readers, const QString& Raw, TCardCode& Code);
 
 // Keyboard formats and ends of line, as the options dialog numbers them.
 enum ECodeFormat { cf40Bit = 0, cf24Bit = 1, cf8Plus16Bit = 2, cf40BitHex = 3 };
@@ -91,18 +90,19 @@ public:
     virtual void SetClipboardText(const QString& Text) = 0;
 };
 
-// The outputs of the running program: the desktop's beep, SendKeys on the
-// system's keyboard (its reports in message boxes captioned "SendKeys", the
-// application's messages handled after every key), the clipboard.
-class TSystemCardOutputs final : public TCardOutputs {
+// The outputs of the program through its services: their beep and clipboard,
+// and SendKeys on their keyboard (opened at the first card), with its reports
+// in message boxes captioned "SendKeys" and the application's pending
+// messages handled after every key.
+class TServiceCardOutputs final : public TCardOutputs {
 public:
-    TSystemCardOutputs();
-    ~TSystemCardOutputs() override;
+    explicit TServiceCardOutputs(TAppServices& Services) : FServices(Services) {}
     void Beep() override;
     void TypeText(const std::string& Text) override;
     void SetClipboardText(const QString& Text) override;
 
 private:
+    TAppServices& FServices;
     std::unique_ptr<platform::KeySink> FSink;
 };
 

@@ -2,21 +2,9 @@
 
 #include <utility>
 
-#include "reader/kev_utils.h"
-
 namespace app {
 
 namespace {
-
-class TKevCardReader final : public TCardReader {
-public:
-    bool InitReader(const std::string& Serial) override { return reader::TKevUtils::InitReader(Serial); }
-    std::string ReadCardCode(const std::string& Serial) override {
-        std::string code;
-        reader::TKevUtils::ReadCardCode(Serial, 0, code);
-        return code;
-    }
-};
 
 // Sets a flag for the life of a scope, so that it drops on every way out.
 class TFlagScope {
@@ -34,20 +22,15 @@ bool IsReading(std::uint8_t Mode) { return Mode == mdReadingOne || Mode == mdRea
 
 }  // namespace
 
-TCardReader& KevCardReader() {
-    static TKevCardReader reader;
-    return reader;
-}
-
-TReadingLoop::TReadingLoop(TReadingWindow& Window, TCardReader& Reader, TCardOutputs& Outputs,
+TReadingLoop::TReadingLoop(TReadingWindow& Window, TReaderService& Readers, TCardOutputs& Outputs,
                            const platform::MonotonicClock& Clock, QString FilesFolder)
-    : FWindow(Window), FReader(Reader), FOutputs(Outputs), FClock(Clock), FFilesFolder(std::move(FilesFolder)) {}
+    : FWindow(Window), FReaders(Readers), FOutputs(Outputs), FClock(Clock), FFilesFolder(std::move(FilesFolder)) {}
 
 void TReadingLoop::StartReading() {
     FPauseUntil.reset();
     bool present = false;
     try {
-        present = FReader.InitReader(FWindow.CurrentSerial());
+        present = FReaders.InitReader(FWindow.CurrentSerial());
     } catch (const std::exception&) {
         present = false;
     }
@@ -94,8 +77,8 @@ void TReadingLoop::ReadCardOnce() {
     TCardCode code;
     QDateTime time;
     try {
-        const std::string raw = FReader.ReadCardCode(FWindow.CurrentSerial());
-        if (raw.empty() || !RenderCardCode(raw, code)) {
+        const QString raw = FReaders.ReadCardCode(FWindow.CurrentSerial(), 0);
+        if (raw.isEmpty() || !RenderCardCode(FReaders, raw, code)) {
             return;
         }
         time = FWindow.Now();

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <string>
 
 #include "app/card_output.h"
 #include "platform/monotonic_clock.h"
@@ -20,19 +19,6 @@ enum EMode : std::uint8_t { mdIdle = 0, mdRefreshing = 1, mdReadingOne = 2, mdRe
 inline constexpr int ProxyTimerInterval = 100;
 inline constexpr std::chrono::milliseconds CardPause{1000};
 
-// The reader requests of the reading loop: TKevUtils in the program, scripted
-// readers in tests.
-class TCardReader {
-public:
-    virtual ~TCardReader() = default;
-    virtual bool InitReader(const std::string& Serial) = 0;
-    // One poll with time-out 0: the raw code, empty when no card lies on the reader.
-    virtual std::string ReadCardCode(const std::string& Serial) = 0;
-};
-
-// TKevUtils behind the reader interface.
-TCardReader& KevCardReader();
-
 // The main window as the reading loop sees it.
 class TReadingWindow {
 public:
@@ -41,7 +27,7 @@ public:
     // Enters a mode: status text, enabling of the commands, busy indicators.
     virtual void SetMode(std::uint8_t Mode) = 0;
     // Serial number of the selected reader; empty when the list is empty.
-    virtual std::string CurrentSerial() const = 0;
+    virtual QString CurrentSerial() const = 0;
     // Adds a row to the card list and updates the count label.
     virtual void AddCardRow(const QDateTime& Time, const TCardCode& Code) = 0;
     // The count label in red while a card is being handled, else its own colour.
@@ -67,7 +53,7 @@ public:
 class TReadingLoop {
 public:
     // Relative append-file names are taken inside FilesFolder.
-    TReadingLoop(TReadingWindow& Window, TCardReader& Reader, TCardOutputs& Outputs,
+    TReadingLoop(TReadingWindow& Window, TReaderService& Readers, TCardOutputs& Outputs,
                  const platform::MonotonicClock& Clock, QString FilesFolder);
 
     // After the window has entered mode 2 or 3: checks the reader, opens the
@@ -94,7 +80,7 @@ private:
     void EndPause();
 
     TReadingWindow& FWindow;
-    TCardReader& FReader;
+    TReaderService& FReaders;
     TCardOutputs& FOutputs;
     const platform::MonotonicClock& FClock;
     QString FFilesFolder;

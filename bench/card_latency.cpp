@@ -21,7 +21,6 @@
 #include "app/reading_loop.h"
 #include "app/tests/text_box_session.h"
 #include "reader/kev3_dll.h"
-#include "reader/kev_utils.h"
 #include "sim/ftdi/ftdi_sim_control.h"
 #include "sim/kev3/kev3_sim_control.h"
 
@@ -32,14 +31,12 @@ using Clock = std::chrono::steady_clock;
 // The least of a main window: mode, reader, timer; every output but the keys off.
 class TBenchWindow final : public app::TReadingWindow {
 public:
-    explicit TBenchWindow(std::string Serial) : FSerial(std::move(Serial)) {
-        FTimer.setInterval(app::ProxyTimerInterval);
-    }
+    explicit TBenchWindow(QString Serial) : FSerial(std::move(Serial)) { FTimer.setInterval(app::ProxyTimerInterval); }
 
     QTimer& Timer() { return FTimer; }
     std::uint8_t Mode() const override { return FMode; }
     void SetMode(std::uint8_t Mode) override { FMode = Mode; }
-    std::string CurrentSerial() const override { return FSerial; }
+    QString CurrentSerial() const override { return FSerial; }
     void AddCardRow(const QDateTime&, const app::TCardCode&) override {}
     void HighlightCardCount(bool) override {}
     void SetPollingTimer(bool Enabled) override {
@@ -58,7 +55,7 @@ public:
     QString FileName() const override { return {}; }
 
 private:
-    std::string FSerial;
+    QString FSerial;
     std::uint8_t FMode = app::mdIdle;
     QTimer FTimer;
 };
@@ -72,14 +69,15 @@ void RunFor(int Ms) {
 
 // Median latency in ms over Cards cards; Present(true) lays a card with the
 // given raw code on the reader, Present(false) takes it away.
-double Measure(const char* Name, const std::string& Serial, const std::string& Raw, int Cards,
+double Measure(const char* Name, const QString& Serial, const QString& Raw, int Cards,
                const std::function<void(bool)>& Present, app::testing::TTextBoxSession& Box,
-               app::TCardOutputs& Outputs) {
+               app::TAppServices& Services) {
+    app::TServiceCardOutputs outputs(Services);
     app::TCardCode code;
-    app::RenderCardCode(Raw, code);
+    app::RenderCardCode(*Services.Readers, Raw, code);
     const int length = static_cast<int>(code.Full.size());
     TBenchWindow window(Serial);
-    app::TReadingLoop reading(window, app::KevCardReader(), Outputs, platform::SystemClock(), QString());
+    app::TReadingLoop reading(window, *Services.Readers, outputs, platform::SystemClock(), QString());
     QObject::connect(&window.Timer(), &QTimer::timeout, [&reading] { reading.ProxyTimerTimer(); });
     window.SetMode(app::mdReadingMultiple);
     reading.StartReading();
@@ -117,17 +115,16 @@ int main(int argc, char** argv) {
     const sim::TFtdiSimControl ftdi;
     kev3.Load("clock real\ndevice KV4L0001 4 KEV-4 Latency Reader\n");
     const int kev2 = ftdi.Add("KV2L0001", "KEV-2 EM Card Reader");
-    std::vector<std::string> serials, descriptions, ports;
-    reader::TKevUtils::ListReaders(serials, descriptions, ports);
-
-    app::TSystemCardOutputs outputs;
+    app::TAppServices services = app::DefaultServices();
+    QStringList serials, descriptions, ports;
+    services.Readers->ListReaders(serials, descriptions, ports);
     app::testing::TTextBoxSession box(true);
     const double kev4Median = Measure(
         "KEV-4", "KV4L0001", "R00000012345678AB", cards,
-        [&](bool on) { kev3.Apply(on ? "card KV4L0001 R00000012345678AB\n" : "card KV4L0001 -\n"); }, box, outputs);
+        [&](bool on) { kev3.Apply(on ? "card KV4L0001 R00000012345678AB\n" : "card KV4L0001 -\n"); }, box, services);
     const double kev2Median = Measure(
         "KEV-2", "KV2L0001", "01A2B3C4D5", cards, [&](bool on) { ftdi.Set(kev2, "card", on ? "01A2B3C4D5" : ""); }, box,
-        outputs);
+        services);
     std::printf("\nmedian over %d cards, card on the reader to its last character in the text box:\n", cards);
     std::printf("  KEV-4 (driver library): %.1f ms\n", kev4Median);
     std::printf("  KEV-2 (D2XX, HTRC):     %.1f ms\n", kev2Median);

@@ -47,7 +47,7 @@ TEST(CardCode, RendersAReaderCodeOrCountsItAsNoCard) {
     };
     for (const TCase& c : cases) {
         TCardCode code{"stale", "stale", "stale", "stale"};
-        EXPECT_EQ(RenderCardCode(c.Raw, code), c.Converts) << c.Raw;
+        EXPECT_EQ(RenderCardCode(*KevReaderService(), QString::fromStdString(c.Raw), code), c.Converts) << c.Raw;
         EXPECT_EQ(code, c.Code) << c.Raw;
     }
 }

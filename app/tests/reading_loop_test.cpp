@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,17 +21,29 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Answers each poll with the next scripted code ("" no card, "!" raises).
-class TScriptedReader final : public TCardReader {
+// Answers each poll with the next scripted code ("" no card, "!" raises);
+// renders codes as the reader layer does.
+class TScriptedReader final : public TReaderService {
 public:
-    bool InitReader(const std::string& Serial) override {
+    int ListReaders(QStringList&, QStringList&, QStringList&) override { return 0; }
+    QString GetReaderInfo(const QString&, const QString&) override { return {}; }
+    bool ConvertCardCode(const QString& Code, QString& Full, QString& Code40, QString& Code24,
+                         QString& Code8and16) override {
+        return FRenderer->ConvertCardCode(Code, Full, Code40, Code24, Code8and16);
+    }
+    QString CardCodeToHex(const QString& DecimalCode, int Digits) override {
+        return FRenderer->CardCodeToHex(DecimalCode, Digits);
+    }
+
+    bool InitReader(const QString& Serial) override {
         InitSerials.push_back(Serial);
         if (InitAnswer == "!") {
             throw std::runtime_error("TalvoKEV3.dll open Device not found");
         }
         return InitAnswer == "yes";
     }
-    std::string ReadCardCode(const std::string& Serial) override {
+    QString ReadCardCode(const QString& Serial, int TimeoutMs) override {
+        EXPECT_EQ(TimeoutMs, 0);
         ++Polls;
         EXPECT_EQ(Serial, "SER2");
         if (DuringPoll) {
@@ -39,19 +52,22 @@ public:
         if (Codes.empty()) {
             return {};
         }
-        std::string code = Codes.front();
+        const std::string code = Codes.front();
         Codes.pop_front();
         if (code == "!") {
             throw std::runtime_error("TalvoKEV3.dll read I/O error");
         }
-        return code;
+        return QString::fromStdString(code);
     }
 
     std::string InitAnswer = "yes";
-    std::vector<std::string> InitSerials;
+    QStringList InitSerials;
     std::deque<std::string> Codes;
     int Polls = 0;
     std::function<void()> DuringPoll;
+
+private:
+    std::shared_ptr<TReaderService> FRenderer = KevReaderService();
 };
 
 class TRecordingOutputs final : public TCardOutputs {
@@ -78,7 +94,7 @@ public:
         FMode = Mode;
         Modes.push_back(Mode);
     }
-    std::string CurrentSerial() const override { return "SER2"; }
+    QString CurrentSerial() const override { return "SER2"; }
     void AddCardRow(const QDateTime& Time, const TCardCode& Code) override {
         EXPECT_EQ(Time, Now());
         Rows.push_back(Code);
@@ -152,7 +168,7 @@ protected:
 TEST_F(ReadingLoop, ReadOneCardPassesTheCardOnAndEndsAfterThePause) {
     FReader.Codes = {"", "", "0123456789", "0000ABCDEF"};
     Start(mdReadingOne);
-    EXPECT_EQ(FReader.InitSerials, std::vector<std::string>{"SER2"});
+    EXPECT_EQ(FReader.InitSerials, QStringList{"SER2"});
     EXPECT_TRUE(FWindow.TimerOn);
     EXPECT_FALSE(FLoop.CsvFileOpen()) << "reading one card never opens the append file";
 
