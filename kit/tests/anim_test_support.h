@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <functional>
+
+namespace kit::testing {
+
+// The one application object of a test program (widgets on the platform the
+// test environment names).
+inline QApplication& TestApp() {
+    static int Argc = 1;
+    static char Name[] = "kit-test";
+    static char* Argv[] = {Name, nullptr};
+    static QApplication App(Argc, Argv);
+    return App;
+}
+
+// Runs the UI thread's event loop until Done holds; false if it never does
+// within a generous safety limit (so a fault fails the test instead of hanging it).
+inline bool PumpUntil(const std::function<bool()>& Done) {
+    TestApp();
+    QElapsedTimer Limit;
+    Limit.start();
+    while (!Done()) {
+        if (Limit.elapsed() > 10000) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+}  // namespace kit::testing
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+
+namespace kit::testing {
+
+// The bytes of an icon file holding one 16 x 16 picture of one colour.
+inline QByteArray IconFileBytes(const QColor& Colour) {
+    TestApp();
+    QImage Picture(16, 16, QImage::Format_ARGB32);
+    Picture.fill(Colour);
+    QByteArray Bytes;
+    QBuffer Buffer(&Bytes);
+    Buffer.open(QIODevice::WriteOnly);
+    QImageWriter Writer(&Buffer, "ico");
+    Writer.write(Picture);
+    return Bytes;
+}
+
+}  // namespace kit::testing
