@@ -78,7 +78,9 @@ struct TTimerThread::TSyncCall {
 
 TTimerThread::TTimerThread(TThreadedTimer* Owner, TTimerWaiter& Waiter) : FOwner(Owner), FWaiter(Waiter) {}
 
-TTimerThread::~TTimerThread() {
+TTimerThread::~TTimerThread() { Join(); }
+
+void TTimerThread::Join() {
     Stop();
     if (FThread.joinable()) {
         FThread.join();
@@ -220,6 +222,15 @@ TThreadedTimer::TThreadedTimer(QObject* Owner, TTimerWaiter& Waiter)
 }
 
 TThreadedTimer::~TThreadedTimer() {
+    Shutdown();
+    delete FWorker;
+}
+
+void TThreadedTimer::Shutdown() {
+    if (FShutDown) {
+        return;
+    }
+    FShutDown = true;
     FDestroying = true;
     FEnabled = false;
     {
@@ -227,12 +238,13 @@ TThreadedTimer::~TThreadedTimer() {
         FOnTimer = nullptr;
     }
     if (FWorker->IsWorkerThread() || FWorker->InSynchronizedCall()) {
-        // Destroyed from inside one of its own ticks: the tick is still on the
+        // Called from inside one of its own ticks: the tick is still on the
         // stack, so the worker cannot be joined here. It stops after the tick
         // and deletes itself.
         FWorker->StopDetached();
+        FWorker = nullptr;
     } else {
-        delete FWorker;
+        FWorker->Join();
     }
 }
 
@@ -283,9 +295,18 @@ bool TThreadedTimer::HasOnTimer() const {
     return static_cast<bool>(FOnTimer);
 }
 
-void TThreadedTimer::RunSynchronized(const std::function<void()>& Method) { FWorker->RunSynchronized(Method); }
+void TThreadedTimer::RunSynchronized(const std::function<void()>& Method) {
+    if (FWorker != nullptr) {
+        FWorker->RunSynchronized(Method);
+    } else if (IsUiThread()) {
+        Method();
+    }
+}
 
 void TThreadedTimer::ApplyTimerSettings() {
+    if (FWorker == nullptr) {
+        return;
+    }
     const bool Wanted = FInterval != 0 && FEnabled && HasOnTimer() && !FDestroying;
     const TThreadPriority Priority = FThreadPriority;
     if (FThreaded) {

@@ -57,6 +57,8 @@ public:
     // Stops for good without waiting: for a worker whose tick is still on the
     // stack. The worker deletes itself when its loop ends.
     void StopDetached();
+    // Stops for good and waits for the thread to end.
+    void Join();
     bool IsWorkerThread() const { return std::this_thread::get_id() == FThread.get_id(); }
     // Runs Method on the UI thread and waits for it; see TThreadedTimer.
     void RunSynchronized(const std::function<void()>& Method);
@@ -119,9 +121,14 @@ public:
     void RunSynchronized(const std::function<void()>& Method);
 
     // True while the worker is paused (for the window timer, for no handler ...).
-    bool WorkerPaused() const { return FWorker->Paused(); }
+    bool WorkerPaused() const { return FWorker == nullptr || FWorker->Paused(); }
     // True while a tick waits for the UI thread to run its handler.
-    bool WaitingForUiThread() const { return FWorker->CallPending(); }
+    bool WaitingForUiThread() const { return FWorker != nullptr && FWorker->CallPending(); }
+
+    // Stops the timer for good: after it no tick runs (a running tick has
+    // finished, one waiting for the UI thread is cancelled). The destructor
+    // does it too; an owner calls it first when its ticks use the owner's state.
+    void Shutdown();
 
 protected:
     virtual void FireTimer();
@@ -140,6 +147,7 @@ private:
     mutable std::mutex FHandlerLock;
     TTimerEvent FOnTimer;
     std::atomic<bool> FDestroying{false};
+    bool FShutDown = false;
     QTimer* FWindowTimer = nullptr;
     TTimerThread* FWorker;
     TAliveToken FAlive = MakeAliveToken();

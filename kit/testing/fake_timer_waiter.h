@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "kit/threaded_timer.h"
@@ -78,11 +79,16 @@ private:
     int FPermits = 0;
 };
 
-// A waiter whose waits end at once: the worker ticks as fast as it can.
+// A waiter whose waits end at once: the worker ticks as fast as it can,
+// letting go of its lock for a moment so that others get it.
 class TImmediateTimerWaiter : public kit::TTimerWaiter {
 public:
-    void Wait(std::unique_lock<std::mutex>&, std::condition_variable&, std::chrono::milliseconds,
-              const std::function<bool()>&) override {}
+    void Wait(std::unique_lock<std::mutex>& Lock, std::condition_variable&, std::chrono::milliseconds,
+              const std::function<bool()>&) override {
+        Lock.unlock();
+        std::this_thread::yield();
+        Lock.lock();
+    }
 };
 
 }  // namespace kit::testing
