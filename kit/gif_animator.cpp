@@ -164,10 +164,16 @@ void TGIFAnimator::SetFrameIndex(int Value) {
 }
 
 void TGIFAnimator::AdjustSize() {
-    std::lock_guard<std::recursive_mutex> ImageGuard(FImageLock);
-    if (FAutoSize && FImage && !FImage->Empty()) {
-        resize(FImage->LogicalSize());
+    QSize Logical;
+    {
+        std::lock_guard<std::recursive_mutex> ImageGuard(FImageLock);
+        if (!FAutoSize || !FImage || FImage->Empty()) {
+            return;
+        }
+        Logical = FImage->LogicalSize();
     }
+    // Resizing takes the canvas lock, which comes before the image lock.
+    resize(Logical);
 }
 
 QSize TGIFAnimator::sizeHint() const {

@@ -37,6 +37,8 @@ public:
         return Menu.isVisible();
     }
 
+    QRect Geometry() const override { return FTray.isVisible() ? FTray.geometry() : QRect(); }
+
     QPoint CursorPos() const override { return QCursor::pos(); }
 
     Qt::KeyboardModifiers KeyboardState() const override { return QGuiApplication::queryKeyboardModifiers(); }

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <Qt>
 #include <functional>
@@ -42,6 +43,8 @@ public:
     virtual void Delete() = 0;
     // Pops Menu up at At (screen coordinates); false when it could not be shown.
     virtual bool PopupMenu(QMenu& Menu, const QPoint& At) = 0;
+    // Where the icon sits on the screen (empty when it is not shown).
+    virtual QRect Geometry() const = 0;
     virtual QPoint CursorPos() const = 0;
     virtual Qt::KeyboardModifiers KeyboardState() const = 0;
 

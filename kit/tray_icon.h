@@ -67,6 +67,8 @@ public:
 
     // True while the icon is in the notification area.
     bool Added() const { return FAdded; }
+    // Where the icon sits on the screen (empty while it is not shown).
+    QRect Geometry() const { return FBackend->Geometry(); }
     int FrameIndex() const { return FFrameIndex; }
     // True while the animation waits for its next frame.
     bool AnimationRunning() const { return FAnimationTimer.isActive(); }

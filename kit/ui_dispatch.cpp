@@ -1,9 +1,11 @@
 #include "kit/ui_dispatch.h"
 
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QtDebug>
 #include <deque>
 #include <mutex>
@@ -19,29 +21,37 @@ struct TPostedWork {
     bool Guarded;
 };
 
-// Lives on the UI thread; a queued call of Drain runs the posted work there.
+// Lives on the UI thread. Posting wakes it through an event descriptor that
+// its socket notifier watches, so no Qt object is handed between threads.
 class TUiDispatcher : public QObject {
-    Q_OBJECT
 public:
+    TUiDispatcher() : FWake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), FNotifier(FWake, QSocketNotifier::Read, this) {
+        connect(&FNotifier, &QSocketNotifier::activated, this, &TUiDispatcher::Drain);
+    }
+
     void Post(TPostedWork Item) {
         bool WakeNeeded = false;
         {
             std::lock_guard<std::mutex> Guard(FLock);
             FQueue.push_back(std::move(Item));
-            WakeNeeded = !FDrainPosted;
-            FDrainPosted = true;
+            WakeNeeded = !FWakePending;
+            FWakePending = true;
         }
         if (WakeNeeded) {
-            QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
+            const uint64_t One = 1;
+            [[maybe_unused]] const ssize_t Written = write(FWake, &One, sizeof One);
         }
     }
 
-    Q_INVOKABLE void Drain() {
+private:
+    void Drain() {
+        uint64_t Count = 0;
+        [[maybe_unused]] const ssize_t Read = read(FWake, &Count, sizeof Count);
         std::deque<TPostedWork> Batch;
         {
             std::lock_guard<std::mutex> Guard(FLock);
             Batch.swap(FQueue);
-            FDrainPosted = false;
+            FWakePending = false;
         }
         for (TPostedWork& Item : Batch) {
             if (Item.Guarded && Item.Alive.expired()) {
@@ -51,21 +61,17 @@ public:
         }
     }
 
-private:
     std::mutex FLock;
     std::deque<TPostedWork> FQueue;
-    bool FDrainPosted = false;
+    bool FWakePending = false;
+    int FWake;
+    QSocketNotifier FNotifier;
 };
 
 TUiDispatcher* Dispatcher() {
-    // Made once, moved to the UI thread and kept for the life of the process.
-    static TUiDispatcher* Instance = [] {
-        auto* Made = new TUiDispatcher;
-        if (QCoreApplication* App = QCoreApplication::instance()) {
-            Made->moveToThread(App->thread());
-        }
-        return Made;
-    }();
+    // Made once, on the UI thread (see PrepareUiDispatch), and kept for the life
+    // of the process.
+    static TUiDispatcher* Instance = new TUiDispatcher;
     return Instance;
 }
 
@@ -126,5 +132,3 @@ QString ExceptionText(const std::exception_ptr& Error) {
 }
 
 }  // namespace kit
-
-#include "ui_dispatch.moc"

@@ -28,6 +28,7 @@ public:
         PopupAt = At;
         return true;
     }
+    QRect Geometry() const override { return Shown ? QRect(0, 0, 16, 16) : QRect(); }
     QPoint CursorPos() const override { return Cursor; }
     Qt::KeyboardModifiers KeyboardState() const override { return Keys; }
 

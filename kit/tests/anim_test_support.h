@@ -1,20 +1,38 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <functional>
+#include <memory>
 
 namespace kit::testing {
 
-// The one application object of a test program (widgets on the platform the
-// test environment names).
-inline QApplication& TestApp() {
-    static int Argc = 1;
-    static char Name[] = "kit-test";
-    static char* Argv[] = {Name, nullptr};
-    static QApplication App(Argc, Argv);
-    return App;
-}
+// Owns the one application object of a test program (widgets on the
+// platform the test environment names) and ends it after the last test,
+// before the program's static objects go.
+class TAppEnvironment : public ::testing::Environment {
+public:
+    QApplication& App() {
+        if (!FApp) {
+            FApp = std::make_unique<QApplication>(FArgc, FArgv);
+        }
+        return *FApp;
+    }
+    void TearDown() override { FApp.reset(); }
+
+private:
+    int FArgc = 1;
+    char FName[9] = "kit-test";
+    char* FArgv[2] = {FName, nullptr};
+    std::unique_ptr<QApplication> FApp;
+};
+
+inline TAppEnvironment* const AppEnvironment =
+    static_cast<TAppEnvironment*>(::testing::AddGlobalTestEnvironment(new TAppEnvironment));
+
+inline QApplication& TestApp() { return AppEnvironment->App(); }
 
 // Runs the UI thread's event loop until Done holds; false if it never does
 // within a generous safety limit (so a fault fails the test instead of hanging it).
