@@ -75,7 +75,7 @@ std::unique_ptr<TIcon> TIconList::LoadResource(const QString& Name) {
     return Icon;
 }
 
-void TIconList::InsertOwned(int Index, std::unique_ptr<TIcon> Icon) {
+void TIconList::InsertOwned(int Index, std::unique_ptr<TIcon>&& Icon) {
     if (Icon) {
         Icon->OnChange = [this] { Changed(); };
     }
@@ -181,7 +181,7 @@ void TIconList::ReadFromStream(QIODevice& Stream) {
     for (qint32 Entry = 0; Entry < EntryCount; ++Entry) {
         const qint32 Size = ReadInt32(Stream);
         if (Size <= 0) {
-            InsertOwned(Count(), nullptr);
+            InsertOwned(Count(), std::unique_ptr<TIcon>());
             continue;
         }
         const QByteArray Bytes = Stream.read(Size);

@@ -62,7 +62,7 @@ protected:
 private:
     class THeldChanges;
     void CheckIndex(int Index, int Limit) const;
-    void InsertOwned(int Index, std::unique_ptr<TIcon> Icon);
+    void InsertOwned(int Index, std::unique_ptr<TIcon>&& Icon);
     static std::unique_ptr<TIcon> CopyOf(const TIcon* Icon);
     static std::unique_ptr<TIcon> LoadResource(const QString& Name);
 

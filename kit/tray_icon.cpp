@@ -29,7 +29,7 @@ TTrayIcon::~TTrayIcon() {
     FEnabled = false;
     FIcon.OnChange = nullptr;
     FIcons.OnChange = nullptr;
-    SetAnimated(false);
+    FAnimated = false;
     Hide();
     FBackend->OnMessage = nullptr;
 }

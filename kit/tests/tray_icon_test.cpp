@@ -211,7 +211,8 @@ TEST_F(TrayIconTest, DestroyedMenuIsForgottenAndARightClickClicks) {
     Menu->addAction("Open");
     Icon->SetIcon(Red);
     Icon->SetPopupMenu(Menu);
-    delete Menu;
+    Menu->deleteLater();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(Icon->PopupMenu(), nullptr);
     Tray->Message(Message::RightDown);
     Tray->Message(Message::RightUp);
