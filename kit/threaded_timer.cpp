@@ -248,26 +248,17 @@ void TThreadedTimer::Shutdown() {
     }
 }
 
-void TThreadedTimer::SetEnabled(bool Value) {
-    if (FEnabled != Value) {
-        FEnabled = Value;
+template <typename TField, typename TValue>
+void TThreadedTimer::ChangeSetting(TField& Field, TValue Value) {
+    if (Field != Value) {
+        Field = Value;
         ApplyTimerSettings();
     }
 }
 
-void TThreadedTimer::SetInterval(unsigned Value) {
-    if (FInterval != Value) {
-        FInterval = Value;
-        ApplyTimerSettings();
-    }
-}
-
-void TThreadedTimer::SetThreaded(bool Value) {
-    if (FThreaded != Value) {
-        FThreaded = Value;
-        ApplyTimerSettings();
-    }
-}
+void TThreadedTimer::SetEnabled(bool Value) { ChangeSetting(FEnabled, Value); }
+void TThreadedTimer::SetInterval(unsigned Value) { ChangeSetting(FInterval, Value); }
+void TThreadedTimer::SetThreaded(bool Value) { ChangeSetting(FThreaded, Value); }
 
 void TThreadedTimer::SetThreadPriority(TThreadPriority Value) {
     if (FThreadPriority != Value) {

@@ -136,6 +136,9 @@ protected:
 private:
     friend class TTimerThread;
     void ApplyTimerSettings();
+    // Stores a changed setting and applies the settings.
+    template <typename TField, typename TValue>
+    void ChangeSetting(TField& Field, TValue Value);
     void WorkerTick(TTimerThread& Worker);
     void WindowTick();
 
