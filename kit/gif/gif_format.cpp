@@ -136,7 +136,8 @@ void ParseFrame(ByteReader& reader, const GifScreen& screen, bool tolerateDamage
     }
     item.EncodedData.clear();
     item.EncodedData.push_back(reader.Byte());
-    while (!reader.AtEnd()) {
+    bool terminated = false;
+    while (!reader.AtEnd() && !terminated) {
         const uint8_t length = reader.Byte();
         if (length > reader.Remaining()) {
             frame.IsDamaged = true;
@@ -146,9 +147,12 @@ void ParseFrame(ByteReader& reader, const GifScreen& screen, bool tolerateDamage
         item.EncodedData.push_back(length);
         auto bytes = reader.Take(length);
         item.EncodedData.insert(item.EncodedData.end(), bytes.begin(), bytes.end());
-        if (length == 0) {
-            break;
-        }
+        terminated = length == 0;
+    }
+    // Data cut short keep the sub-blocks read so far and get their terminator,
+    // so that writing the frame back gives a well-formed stream.
+    if (!terminated) {
+        item.EncodedData.push_back(0);
     }
     if (frame.IsDamaged && !tolerateDamaged) {
         throw EGifError(GifMessages::StreamRead);

@@ -355,7 +355,7 @@ TEST(GifStream, ToleratesDamagedAndOddImages) {
     const GifFile damaged = Parse(cut);
     ASSERT_EQ(damaged.Frames.size(), 1u);
     EXPECT_TRUE(damaged.Frames[0].Frame.IsDamaged);
-    EXPECT_EQ(damaged.Frames[0].Item.EncodedData, Bytes{2});
+    EXPECT_EQ(damaged.Frames[0].Item.EncodedData, (Bytes{2, 0}));
     EXPECT_EQ(ErrorOf(cut, false), GifMessages::StreamRead);
 
     Bytes zeroSize = SmallGif();
