@@ -415,7 +415,7 @@ std::vector<uint8_t> EmitGifBytes(GifScreen& screen, std::span<const GifFrameRef
     }
     for (const auto& ref : frames) {
         const GifFrameData& frame = *ref.Frame;
-        GifItemData& item = *ref.Item;
+        const GifItemData& item = *ref.Item;
         if (item.EncodedData.empty()) {
             throw EGifError(GifMessages::NoData);
         }
@@ -436,13 +436,13 @@ std::vector<uint8_t> EmitGifBytes(GifScreen& screen, std::span<const GifFrameRef
         // entries would make the file unreadable.
         const bool ownTable = frame.OwnColorTable && item.ColorTable.Count > 0;
         uint8_t packed = frame.IsInterlaced ? 0x40 : 0;
+        const int ownBits = TableBitsFor(item.ColorTable.Count);
         if (ownTable) {
-            item.TableBits = static_cast<uint8_t>(TableBitsFor(item.ColorTable.Count));
-            packed |= static_cast<uint8_t>(0x80 + item.TableBits - 1);
+            packed |= static_cast<uint8_t>(0x80 + ownBits - 1);
         }
         writer.Byte(packed);
         if (ownTable) {
-            writer.Table(item.ColorTable, item.TableBits);
+            writer.Table(item.ColorTable, ownBits);
         }
         writer.Bytes(item.EncodedData.data(), item.EncodedData.size());
     }

@@ -135,12 +135,12 @@ bool SyncControlExtension(GifFrameData& frame, const GifColorTable& table);
 // One frame to write: the frame data and its (possibly shared) item.
 struct GifFrameRef {
     const GifFrameData* Frame;
-    GifItemData* Item;
+    const GifItemData* Item;
 };
 
 // Writes screen and frames as a GIF. Every frame must have encoded data. Sets
-// FormatVersion to 2 when there is a comment and the item's TableBits of frames
-// written with their own table.
+// FormatVersion to 2 when there is a comment. A frame's own table is written
+// with TableBitsFor(its count) bits, which the caller keeps as its TableBits.
 std::vector<uint8_t> EmitGifBytes(GifScreen& screen, std::span<const GifFrameRef> frames);
 // Convenience for a parsed file.
 std::vector<uint8_t> EmitGifBytes(GifFile& file);
