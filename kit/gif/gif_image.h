@@ -85,7 +85,7 @@ public:
     void SetFrameComment(const std::vector<std::string>& lines);
 
     const GifFrameData& Data() const { return FData; }
-    const TGIFItem& Item() const { return *FSharedItem; }
+    const TGIFItem& Item() const { return *FSharedItem.constData(); }
     bool SharesItemWith(const TGIFFrame& other) const { return FSharedItem == other.FSharedItem; }
     TGIFImage* OwnerImage() const { return FOwnerImage; }
 
@@ -134,6 +134,8 @@ public:
     void WriteToClipboard(QMimeData& data) override;
     // Appends a frame assigned from graphic and makes it active; returns its index.
     virtual int AppendFrame(TGraphic* graphic);
+    // Makes the image a one-frame image of source (sharing its item).
+    void AssignFrame(TGIFFrame* source);
 
     int FrameCount() const { return static_cast<int>(FFrameList.size()); }
     // Raises the list-index error for an index out of range.
@@ -172,9 +174,10 @@ private:
 
     void ResetImage();
     void ClearFrames();
+    // Right and bottom edge of the frames furthest out.
+    QSize FrameExtent() const;
     void EncodePendingFrames();
     void AssignImage(TGIFImage* source);
-    void AssignFrame(TGIFFrame* source);
 
     QSharedDataPointer<TGIFData> FGlobalData;
     uint8_t FFormatVersion = 0;

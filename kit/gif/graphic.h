@@ -34,6 +34,12 @@ public:
     using Exception::Exception;
 };
 
+// An index outside a list.
+class EListError : public Exception {
+public:
+    explicit EListError(int index) : Exception(QStringLiteral("List index out of bounds (%1)").arg(index)) {}
+};
+
 // A picture format that the kit does not provide.
 class ENotImplemented : public Exception {
 public:
