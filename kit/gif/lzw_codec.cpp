@@ -18,6 +18,7 @@ public:
             FProgress(GifProgressStage::Starting, 0, {});
         }
     }
+    bool Active() const { return static_cast<bool>(FProgress); }
     void Running(int64_t done, int64_t total) {
         if (!FProgress || total <= 0) {
             return;
@@ -67,20 +68,8 @@ public:
 
     // The next code of size bits, or -1 when the data ended.
     int Next(int size) {
-        while (FBits < size) {
-            if (FBlockLeft == 0) {
-                if (FPos >= FData.size() || FData[FPos] == 0) {
-                    return -1;
-                }
-                const size_t length = FData[FPos++];
-                FBlockLeft = std::min(length, FData.size() - FPos);
-                if (FBlockLeft == 0) {
-                    return -1;
-                }
-            }
-            FAccumulator |= static_cast<uint64_t>(FData[FPos++]) << FBits;
-            FBits += 8;
-            --FBlockLeft;
+        if (FBits < size && !Refill(size)) {
+            return -1;
         }
         const int code = static_cast<int>(FAccumulator & ((1u << size) - 1));
         FAccumulator >>= size;
@@ -90,6 +79,30 @@ public:
     size_t Position() const { return FPos; }
 
 private:
+    // Tops the accumulator up with as many whole bytes as fit; false when
+    // fewer than size bits remain.
+    __attribute__((noinline)) bool Refill(int size) {
+        while (FBits <= 56) {
+            if (FBlockLeft == 0) {
+                if (FPos >= FData.size() || FData[FPos] == 0) {
+                    break;
+                }
+                const size_t length = FData[FPos++];
+                FBlockLeft = std::min(length, FData.size() - FPos);
+                if (FBlockLeft == 0) {
+                    break;
+                }
+            }
+            const size_t take = std::min<size_t>(FBlockLeft, static_cast<size_t>(64 - FBits) / 8);
+            for (size_t i = 0; i < take; ++i) {
+                FAccumulator |= static_cast<uint64_t>(FData[FPos++]) << FBits;
+                FBits += 8;
+            }
+            FBlockLeft -= take;
+        }
+        return FBits >= size;
+    }
+
     std::span<const uint8_t> FData;
     size_t FPos = 0;
     size_t FBlockLeft = 0;
@@ -104,34 +117,57 @@ public:
 
     bool Done() const { return FRow >= FPlane.Height; }
 
-    void Put(uint8_t value) {
-        if (Done()) {
-            return;
+    void Put(uint8_t value) { PutReversed(&value, 1); }
+
+    // Room for count pixels of 8 bits in the current row: where to write
+    // them, with the sink moved past them; null when they do not fit.
+    uint8_t* Claim(int count) {
+        if (FPlane.BitsPerPixel != 8 || Done() || FColumn + count > FPlane.Width) {
+            return nullptr;
         }
-        switch (FPlane.BitsPerPixel) {
-            case 8:
-                FRowData[FColumn] = value;
-                break;
-            case 4: {
-                uint8_t& byte = FRowData[FColumn >> 1];
-                byte = (FColumn & 1) ? static_cast<uint8_t>(byte | (value & 0x0F)) : static_cast<uint8_t>(value << 4);
-                break;
-            }
-            default: {
-                uint8_t& byte = FRowData[FColumn >> 3];
-                const int shift = 7 - (FColumn & 7);
-                byte = (FColumn & 7) ? static_cast<uint8_t>(byte | ((value & 1) << shift))
-                                     : static_cast<uint8_t>((value & 1) << 7);
-                break;
-            }
-        }
-        if (++FColumn == FPlane.Width) {
+        uint8_t* out = FRowData + FColumn;
+        FColumn += count;
+        if (FColumn == FPlane.Width) {
             FColumn = 0;
             SetRow(FInterlaced ? NextInterlacedRow() : FRow + 1);
+        }
+        return out;
+    }
+
+    // Stores the pixels stack[count - 1] down to stack[0], in that order.
+    void PutReversed(const uint8_t* stack, int count) {
+        while (count > 0 && !Done()) {
+            const int run = std::min(count, FPlane.Width - FColumn);
+            if (FPlane.BitsPerPixel == 8) {
+                uint8_t* out = FRowData + FColumn;
+                for (int i = 0; i < run; ++i) {
+                    out[i] = stack[count - 1 - i];
+                }
+            } else {
+                for (int i = 0; i < run; ++i) {
+                    PutPacked(FColumn + i, stack[count - 1 - i]);
+                }
+            }
+            count -= run;
+            FColumn += run;
+            if (FColumn == FPlane.Width) {
+                FColumn = 0;
+                SetRow(FInterlaced ? NextInterlacedRow() : FRow + 1);
+            }
         }
     }
 
 private:
+    void PutPacked(int column, uint8_t value) {
+        if (FPlane.BitsPerPixel == 4) {
+            uint8_t& byte = FRowData[column >> 1];
+            byte = (column & 1) ? static_cast<uint8_t>(byte | (value & 0x0F)) : static_cast<uint8_t>(value << 4);
+        } else {
+            uint8_t& byte = FRowData[column >> 3];
+            const int shift = 7 - (column & 7);
+            byte = (column & 7) ? static_cast<uint8_t>(byte | ((value & 1) << shift)) : static_cast<uint8_t>((value & 1) << 7);
+        }
+    }
     void SetRow(int row) {
         FRow = row;
         if (FPlane.Width <= 0) {
@@ -152,7 +188,7 @@ private:
         return row;
     }
 
-    const PixelPlane& FPlane;
+    const PixelPlane FPlane;
     bool FInterlaced;
     int FRow = 0;
     int FColumn = 0;
@@ -163,6 +199,7 @@ private:
 struct DecoderTables {
     std::array<uint16_t, MaxCodes> Prefix{};
     std::array<uint8_t, MaxCodes> Suffix{};
+    std::array<uint16_t, MaxCodes> Length{};  // pixels of each code's string; 0 = no string
     std::array<uint8_t, MaxCodes + 1> Stack{};
 };
 
@@ -184,12 +221,17 @@ bool Decode(std::span<const uint8_t> encoded, const PixelPlane& target, bool int
     auto tables = std::make_unique<DecoderTables>();
     auto& prefix = tables->Prefix;
     auto& suffix = tables->Suffix;
+    auto& length = tables->Length;
     auto& stack = tables->Stack;
     CodeReader reader(encoded.empty() ? encoded : encoded.subspan(1));
     PixelSink sink(target, interlaced);
     const int clear = 1 << start;
     const int end = clear + 1;
     const int pixelMask = (1 << std::clamp(tableBits, 1, 8)) - 1;
+    // Codes below the clear code are single pixels; the rest are strings.
+    for (int code = 0; code < clear; ++code) {
+        length[code] = 1;
+    }
     int codeSize = start + 1;
     int capacity = 1 << codeSize;
     int next = clear + 2;
@@ -197,6 +239,7 @@ bool Decode(std::span<const uint8_t> encoded, const PixelPlane& target, bool int
     int previous = 0;
     uint8_t first = 0;
     const auto total = static_cast<int64_t>(encoded.size());
+    const bool reporting = progress.Active();
 
     int code = reader.Next(codeSize);
     while (!sink.Done()) {
@@ -220,32 +263,37 @@ bool Decode(std::span<const uint8_t> encoded, const PixelPlane& target, bool int
             first = static_cast<uint8_t>(code & pixelMask);
             sink.Put(first);
         } else {
-            const int incoming = code;
-            int current = code;
-            int depth = 0;
-            if (current >= next) {
-                current = previous;
-                stack[depth++] = first;
+            if (damaged) {
+                break;  // after a clamped code size only clear codes are trusted
             }
-            // Codes below the clear code are single pixels; the rest are strings.
-            while (current >= clear && depth < MaxCodes) {
-                stack[depth++] = suffix[current];
+            // A code not yet in the table is the previous string plus its own first pixel.
+            const bool pending = code >= next;
+            int current = pending ? previous : code;
+            const int stringLength = length[current];
+            const int count = stringLength + (pending ? 1 : 0);
+            uint8_t* out = sink.Claim(count);
+            uint8_t* pixels = out ? out : stack.data();
+            if (pending) {
+                pixels[count - 1] = first;
+            }
+            for (int i = stringLength - 1; i > 0; --i) {
+                pixels[i] = suffix[current];
                 current = prefix[current];
             }
-            if (current >= clear) {
+            if (stringLength == 0 || current >= clear) {
                 damage(GifMessages::Corrupt);
-            }
-            if (damaged) {
                 break;
             }
             first = static_cast<uint8_t>(current & pixelMask);
-            stack[depth++] = first;
-            while (depth > 0) {
-                sink.Put(stack[--depth]);
+            pixels[0] = first;
+            if (!out) {
+                std::reverse(pixels, pixels + count);
+                sink.PutReversed(pixels, count);
             }
             if (!full) {
                 prefix[next] = static_cast<uint16_t>(previous);
                 suffix[next] = first;
+                length[next] = static_cast<uint16_t>(std::min(length[previous] + 1, MaxCodes));
                 if (++next >= capacity) {
                     if (codeSize == 12) {
                         full = true;
@@ -255,10 +303,12 @@ bool Decode(std::span<const uint8_t> encoded, const PixelPlane& target, bool int
                     }
                 }
             }
-            previous = incoming;
+            previous = code;
         }
         code = reader.Next(codeSize);
-        progress.Running(static_cast<int64_t>(reader.Position()), total);
+        if (reporting) {
+            progress.Running(static_cast<int64_t>(reader.Position()), total);
+        }
     }
     return damaged;
 }
@@ -305,100 +355,109 @@ private:
     int FBits = 0;
 };
 
-constexpr int HashSize = 17777;
-
-struct EncoderTables {
-    struct Entry {
-        uint16_t Prefix;
-        uint8_t Pixel;
-    };
-    std::array<Entry, MaxCodes> Pool{};  // entry c holds the string of code c
-    std::array<int16_t, HashSize> Slots{};
-    void ClearSlots() { Slots.fill(-1); }
+// The string table: 8192 slots (two per code; small enough to stay in the
+// first-level cache), each empty or holding a string's key (its prefix code
+// and last pixel) with its code, probed linearly.
+constexpr uint32_t HashSize = 8192;
+struct EncoderTable {
+    static constexpr uint32_t Empty = 0xFFFFFFFF;
+    std::array<uint32_t, HashSize> Slots{};
+    void Clear() { Slots.fill(Empty); }
 };
 
-bool Encode(std::vector<uint8_t>& out, const PixelPlane& source, int codeSize, ProgressReporter& progress) {
-    if (codeSize < 2 || codeSize > 8) {
-        throw EGifError(GifMessages::EncodingError);
+template <int Bits>
+int PixelAt(const uint8_t* row, int column) {
+    if constexpr (Bits == 8) {
+        return row[column];
+    } else if constexpr (Bits == 4) {
+        return (row[column >> 1] >> ((column & 1) ? 0 : 4)) & 0x0F;
+    } else {
+        return (row[column >> 3] >> (7 - (column & 7))) & 1;
     }
-    auto tables = std::make_unique<EncoderTables>();
-    tables->ClearSlots();
+}
+
+template <int Bits>
+void EncodePixels(CodeWriter& writer, const PixelPlane& source, int codeSize, ProgressReporter& progress) {
+    auto table = std::make_unique<EncoderTable>();
+    table->Clear();
     const int initialSize = codeSize + 1;
     const int clear = 1 << codeSize;
     const int end = clear + 1;
     int last = end;
     int size = initialSize;
     int capacity = 1 << initialSize;
-    out.push_back(static_cast<uint8_t>(codeSize));
-    CodeWriter writer(out);
     writer.Put(clear, size);
 
     int prefix = 0;
-    int hash = 0;
-    int length = 0;  // pixels of the current string
+    bool pending = false;  // a string is being extended
     for (int row = 0; row < source.Height; ++row) {
         const uint8_t* data = source.Row0 + static_cast<ptrdiff_t>(row) * source.Stride;
         for (int column = 0; column < source.Width; ++column) {
-            int pixel = 0;
-            switch (source.BitsPerPixel) {
-                case 8:
-                    pixel = data[column];
-                    break;
-                case 4:
-                    pixel = (data[column >> 1] >> ((column & 1) ? 0 : 4)) & 0x0F;
-                    break;
-                default:
-                    pixel = (data[column >> 3] >> (7 - (column & 7))) & 1;
-                    break;
-            }
+            const int pixel = PixelAt<Bits>(data, column);
             if (pixel >= clear) {
                 throw EGifError(GifMessages::EncodingError);
             }
-            if (++length == 1) {
+            if (!pending) {
                 prefix = pixel;
-                hash = (pixel + 3) * 301;
+                pending = true;
                 continue;
             }
-            hash = ((pixel + length + 4) * hash) % HashSize;
-            int slot = hash;
-            while (tables->Slots[slot] >= 0) {
-                const auto& entry = tables->Pool[tables->Slots[slot]];
-                if (entry.Prefix == prefix && entry.Pixel == pixel) {
-                    break;
-                }
-                slot = slot + 1 == HashSize ? 0 : slot + 1;
+            // The slot follows from the (prefix code, pixel) pair, so long
+            // runs of one colour spread over the table.
+            const uint32_t key = static_cast<uint32_t>(prefix) << 8 | static_cast<uint32_t>(pixel);
+            uint32_t slot = (key ^ (key >> 12)) & (HashSize - 1);
+            uint32_t entry = table->Slots[slot];
+            while (entry != EncoderTable::Empty && entry >> 12 != key) {
+                slot = (slot + 1) & (HashSize - 1);
+                entry = table->Slots[slot];
             }
-            if (tables->Slots[slot] >= 0) {
-                prefix = tables->Slots[slot];
+            if (entry != EncoderTable::Empty) {
+                prefix = static_cast<int>(entry & 0xFFF);
                 continue;
             }
             writer.Put(prefix, size);
             ++last;
-            tables->Pool[last] = {static_cast<uint16_t>(prefix), static_cast<uint8_t>(pixel)};
-            tables->Slots[slot] = static_cast<int16_t>(last);
+            table->Slots[slot] = key << 12 | static_cast<uint32_t>(last);
             prefix = pixel;
-            hash = (pixel + 3) * 301;
-            length = 1;
             if (last >= capacity) {
                 capacity <<= 1;
                 ++size;
             } else if (last >= MaxCodes - 2) {
                 writer.Put(prefix, size);
                 writer.Put(clear, size);
-                length = 0;
+                pending = false;
                 last = end;
                 size = initialSize;
                 capacity = 1 << initialSize;
-                tables->ClearSlots();
+                table->Clear();
             }
         }
         progress.Running(row + 1, source.Height);
     }
-    if (length > 0) {
+    if (pending) {
         writer.Put(prefix, size);
     }
     writer.Put(end, size);
     writer.Flush();
+}
+
+bool Encode(std::vector<uint8_t>& out, const PixelPlane& source, int codeSize, ProgressReporter& progress) {
+    if (codeSize < 2 || codeSize > 8) {
+        throw EGifError(GifMessages::EncodingError);
+    }
+    out.push_back(static_cast<uint8_t>(codeSize));
+    CodeWriter writer(out);
+    switch (source.BitsPerPixel) {
+        case 8:
+            EncodePixels<8>(writer, source, codeSize, progress);
+            break;
+        case 4:
+            EncodePixels<4>(writer, source, codeSize, progress);
+            break;
+        default:
+            EncodePixels<1>(writer, source, codeSize, progress);
+            break;
+    }
     return true;
 }
 
