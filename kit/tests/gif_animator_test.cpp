@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QPainter>
 #include <QThread>
 #include <QWidget>
 
+#include "kit/gif_frame_source.h"
 #include "kit/testing/fake_frame_source.h"
 #include "kit/testing/fake_timer_waiter.h"
 #include "kit/tests/anim_test_support.h"
@@ -158,8 +160,8 @@ TEST_F(GifAnimatorTest, UiThreadSettersAndPaintsWorkWhileAStepWaitsForTheUiThrea
 
 // The frame as a plain player shows it: every frame drawn in turn and then
 // disposed of as its disposal method says.
-QImage Reference(TFakeFrameSource& Source, int Index, QColor Background) {
-    QImage Canvas(Source.Logical, QImage::Format_ARGB32_Premultiplied);
+QImage Reference(TFrameSource& Source, int Index, QColor Background) {
+    QImage Canvas(Source.LogicalSize(), QImage::Format_ARGB32_Premultiplied);
     Canvas.fill(Background);
     for (int Frame = 0; Frame <= Index; ++Frame) {
         const QImage Before = Canvas.copy();
@@ -216,6 +218,48 @@ TEST_F(GifAnimatorTest, StepByStepCompositionEqualsFullRecompositionForEveryFram
     }
 }
 
+// The frames of MixedDisposals as a GIF file, read back.
+std::unique_ptr<TGIFFrameSource> MixedDisposalsGif() {
+    auto Frames = MixedDisposals();
+    TGIFImage Written;
+    for (const TFakeFrameSource::TFakeFrame& Frame : Frames->Frames) {
+        TBitmap Bitmap(Frame.Picture.convertToFormat(QImage::Format_RGB32));
+        TGIFFrame& Added = *Written.FrameAt(Written.AppendFrame(&Bitmap));
+        Added.SetOrigin(Frame.Info.Origin);
+        Added.SetDisposalMode(Frame.Info.DisposalMode);
+        Added.SetDelayMs(Frame.Info.DelayMs);
+        if (Frame.Info.TransparentKey) {
+            Added.SetTransparentKey(RgbToColor(*Frame.Info.TransparentKey));
+        }
+    }
+    Written.RecalcLogicalSize();
+    Written.SetActiveFrameIndex(Frames->Active);
+    auto Read = std::make_unique<TGIFFrameSource>();
+    Read->Image().ParseGif(Written.EmitGif(false), true);
+    Read->Image().SetActiveFrameIndex(Frames->Active);
+    return Read;
+}
+
+TEST_F(GifAnimatorTest, StepByStepCompositionOfAGifEqualsFullRecompositionForEveryFrame) {
+    auto Owned = MixedDisposalsGif();
+    TGIFFrameSource& Source = *Owned;
+    ASSERT_EQ(Source.FrameCount(), 9);
+    ASSERT_EQ(Source.LogicalSize(), QSize(8, 4));
+    ASSERT_EQ(Source.Frame(1).TransparentKey, std::optional<QRgb>(Key));
+    ASSERT_EQ(Source.Frame(5).DisposalMode, 3);
+    Animator->SetImage(std::move(Owned));
+    for (int Index = 0; Index < Source.FrameCount(); ++Index) {
+        SCOPED_TRACE(Index);
+        std::optional<QRgb> StepKey;
+        const QImage Stepped = Animator->ComposeFrameBitmap(Index, StepKey);
+        TGIFAnimator Fresh(nullptr, Waiter);
+        Fresh.SetImage(MixedDisposalsGif());
+        std::optional<QRgb> FullKey;
+        EXPECT_EQ(Stepped, Fresh.ComposeFrameBitmap(Index, FullKey));
+        EXPECT_EQ(Stepped, Reference(Source, Index, QColor(Key)));
+    }
+}
+
 TEST_F(GifAnimatorTest, BackgroundIsTheScreenColourOfATransparentPictureElseTheWindowColour) {
     auto Source = std::make_unique<TFakeFrameSource>();
     Source->AddFrame({0, 0}, {8, 4}, 0xFF112233, 0).AddFrame({0, 0}, {2, 2}, 0xFF445566, 0, 100, Key);
@@ -262,6 +306,25 @@ TEST_F(GifAnimatorTest, DrawingFollowsStretchAndCenter) {
 TEST_F(GifAnimatorTest, AutoSizeTakesTheLogicalScreen) {
     Animator->SetImage(Strip(2, 60));
     EXPECT_EQ(Animator->size(), QSize(8, 4));
+}
+
+// The UI thread asks for sizes, delays and pictures while the timer thread
+// steps through frames that decode on first use (run under ThreadSanitizer).
+TEST(GifAnimatorDecodeTest, UiThreadReadsWhileTheTimerThreadDecodes) {
+    testing::TestApp();
+    testing::TImmediateTimerWaiter Immediate;
+    QWidget Window;
+    auto* Animator = new TGIFAnimator(&Window, Immediate);
+    Animator->SetImage(MixedDisposalsGif());
+    Window.show();
+    Animator->SetAsyncDrawing(true);
+    Animator->SetAnimate(true);
+    for (int Round = 0; Round < 200; ++Round) {
+        EXPECT_EQ(Animator->sizeHint(), QSize(8, 4));
+        EXPECT_EQ(Animator->CurrentFrameDelay(), 100u);
+        EXPECT_FALSE(Animator->Snapshot().isNull());
+    }
+    Animator->SetAnimate(false);
 }
 
 // Destroys animators while a step runs on the timer thread, or while a step
