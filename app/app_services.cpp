@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,8 @@ TAppServices DefaultServices() {
     };
     services.Readers = KevReaderService();
     services.OpenKeySink = [] { return platform::OpenSystemKeySink(); };
+    services.OpenTrayBackend = [] { return kit::MakeSystemTrayBackend(); };
+    services.TrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     return services;
 }
 

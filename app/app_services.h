@@ -8,7 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "kit/tray_backend.h"
 #include "platform/key_sink.h"
+#include "platform/monotonic_clock.h"
 
 namespace app {
 
@@ -68,6 +70,11 @@ struct TAppServices {
     std::shared_ptr<TReaderService> Readers;
     // The keyboard into which card codes are typed.
     std::function<std::unique_ptr<platform::KeySink>()> OpenKeySink;
+    // The notification area for the window's icon, and whether the desktop has one.
+    std::function<std::unique_ptr<kit::TTrayBackend>()> OpenTrayBackend;
+    std::function<bool()> TrayAvailable;
+    // The clock of the pause after each card.
+    const platform::MonotonicClock* Clock = &platform::SystemClock();
 };
 
 TAppServices DefaultServices();

@@ -25,18 +25,6 @@ void TranslateMenu(QMenu* Menu, const char* Key) { Menu->setTitle(Tr(Key, Menu->
 
 }  // namespace
 
-TMainViewForm::TMainViewForm(const TAppPaths& Paths, TAppServices& Services, QWidget* Parent)
-    : QMainWindow(Parent), FPaths(Paths), FServices(Services) {
-    CreateComponents();
-    ConnectCommands();
-}
-
-TMainViewForm::~TMainViewForm() {
-    // The grids go before the tables they show.
-    delete DBGrid1;
-    delete DBGrid2;
-}
-
 void TMainViewForm::ConnectCommands() {
     const auto bind = [this](QObject* Sender, void (TMainViewForm::*Handler)()) {
         if (auto* button = qobject_cast<QToolButton*>(Sender)) {
@@ -55,6 +43,17 @@ void TMainViewForm::ConnectCommands() {
     bind(Talvohomepage1, &TMainViewForm::Talvohomepage1Click);
     bind(Exit1, &TMainViewForm::Exit1Click);
     bind(ShowZintareko1, &TMainViewForm::ShowZintareko1Click);
+    bind(ReadOneCardToolButton, &TMainViewForm::ReadOneCardToolButtonClick);
+    bind(ReadOneCardMenuItem, &TMainViewForm::ReadOneCardToolButtonClick);
+    bind(ReadMultipleCardsToolButton, &TMainViewForm::ReadMultipleCardsToolButtonClick);
+    bind(ReadMultipleCardsMenuItem, &TMainViewForm::ReadMultipleCardsToolButtonClick);
+    bind(Readmultiplecards1, &TMainViewForm::ReadMultipleCardsToolButtonClick);
+    bind(StopReadingToolButton, &TMainViewForm::StopReadingToolButtonClick);
+    bind(StopReadingMenuItem, &TMainViewForm::StopReadingToolButtonClick);
+    bind(Stopreading1, &TMainViewForm::StopReadingToolButtonClick);
+    bind(SaveAsToolButton, &TMainViewForm::SaveAsToolButtonClick);
+    bind(SaveAsMenuItem, &TMainViewForm::SaveAsToolButtonClick);
+    connect(ProxyTimer, &QTimer::timeout, this, &TMainViewForm::ProxyTimerTimer);
 }
 
 void TMainViewForm::Guarded(const std::function<void()>& Command) {
@@ -174,16 +173,7 @@ void TMainViewForm::SetMode(std::uint8_t Mode) {
         SetStatusText(StatusText() + " [" + Misc("SavingToCSV", "Saving to CSV file:") + " " + TOptions::FileName() +
                       "]");
     }
-    if (Mode == ModeIdle && FCsvFileOpen) {
-        FCsvFileOpen = false;
-        FCsvFile.close();
-        if (FCsvFile.error() != QFileDevice::NoError) {
-            throw kit::Exception(FCsvFile.errorString());
-        }
-    }
 }
-
-void TMainViewForm::SetBusyAnimation(bool On) { FBusyAnimation = On; }
 
 void TMainViewForm::UpdateControls() {
     const bool idle = FMode == ModeIdle;
@@ -304,7 +294,9 @@ void TMainViewForm::ShowZintareko1Click() {
 }
 
 bool TMainViewForm::HandleSysCommand(unsigned Command) {
-    if (Command != SC_MINIMIZE || !Hideafterminimize1->isChecked()) {
+    // Without its icon in the notification area a hidden window could not be
+    // reached again: then a minimise stays a minimise.
+    if (Command != SC_MINIMIZE || !Hideafterminimize1->isChecked() || !TrayIcon1->Added()) {
         return false;
     }
     hide();
@@ -322,8 +314,10 @@ void TMainViewForm::changeEvent(QEvent* Event) {
 }
 
 void TMainViewForm::FormCloseQuery() {
+    // The timer stops first, so no tick still queued can read or type.
+    ProxyTimer->stop();
     if (FMode != ModeIdle) {
-        SetMode(ModeIdle);
+        StopReadingToolButtonClick();
     }
 }
 

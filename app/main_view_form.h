@@ -1,20 +1,26 @@
 #pragma once
 
 #include <QAction>
-#include <QFile>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <cstdint>
+#include <memory>
 
 #include "app/app_paths.h"
 #include "app/app_services.h"
+#include "app/card_output.h"
 #include "kit/db/db_grid.h"
 #include "kit/db/memory_data.h"
+#include "kit/gif_animator.h"
+#include "kit/tray_icon.h"
 
 namespace app {
+
+class TReadingLoop;
 
 // The tool's main window: the reader list and the card list, the four modes
 // with their status texts and the enabling of every command, the reader-list
@@ -23,7 +29,8 @@ namespace app {
 //
 // Its parts live in files of their own: main_view_layout.cpp builds the
 // window, main_view_form.cpp holds the modes, the refresh, the translation
-// and the menu commands.
+// and the menu commands, main_view_reading.cpp reading cards, the card list's
+// rows, Save as, the notification-area icon and the busy strip.
 class TMainViewForm : public QMainWindow {
     Q_OBJECT
 
@@ -39,6 +46,7 @@ public:
     QToolButton* ReadOneCardToolButton;
     QToolButton* ReadMultipleCardsToolButton;
     QToolButton* StopReadingToolButton;
+    kit::TGIFAnimator* GIFAnimator1;
     kit::TDBGrid* DBGrid1;
     QLabel* CardCodesLabel;
     QToolButton* ClearListToolButton;
@@ -64,6 +72,8 @@ public:
     QAction* ShowZintareko1;
     QAction* Readmultiplecards1;
     QAction* Stopreading1;
+    kit::TTrayIcon* TrayIcon1;
+    QTimer* ProxyTimer;
     TSaveDialog SaveDialog1{"Save card codes", "CSV files(*.csv)|*.csv", "csv"};
     kit::TMemoryData ReadersMemoryData;
     kit::TMemoryData EventsMemoryData;
@@ -98,6 +108,19 @@ public:
     void ShowZintareko1Click();
     void FormCloseQuery();
 
+    // Reading cards and the card list.
+    void ReadOneCardToolButtonClick();
+    void ReadMultipleCardsToolButtonClick();
+    void StopReadingToolButtonClick();
+    void ProxyTimerTimer();
+    void SaveAsToolButtonClick();
+    // Appends a card's row; the count label follows.
+    void AddCardEvent(const QDateTime& Time, const TCardCode& Code);
+    // The CSV line of the card list's current row.
+    QString CurrentCsvLine();
+    bool TimerBusy() const;
+    bool CsvFileOpen() const;
+
     std::uint8_t Mode() const { return FMode; }
     bool BusyAnimation() const { return FBusyAnimation; }
     bool Initialized() const { return FInitialized; }
@@ -114,7 +137,11 @@ protected:
     void changeEvent(QEvent* Event) override;
 
 private:
+    class TReadingWindow;
+
     void CreateComponents();
+    // The reading loop, the card list's calculated column, the icon, the strip.
+    void CreateReadingComponents();
     void CreateTables();
     void CreateMenus();
     QWidget* CreateUpperPanel();
@@ -134,10 +161,11 @@ private:
     TAppServices& FServices;
     QLabel* FStatusPanel = nullptr;
     std::uint8_t FMode = ModeIdle;
-    QFile FCsvFile;
-    bool FCsvFileOpen = false;
     bool FInitialized = false;
     bool FBusyAnimation = false;
+    std::unique_ptr<TCardOutputs> FOutputs;
+    std::unique_ptr<TReadingWindow> FReadingWindow;
+    std::unique_ptr<TReadingLoop> FReading;
 };
 
 }  // namespace app

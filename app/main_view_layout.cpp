@@ -154,12 +154,14 @@ QWidget* TMainViewForm::CreateUpperPanel() {
     for (QToolButton* button : {ReadOneCardToolButton, ReadMultipleCardsToolButton, StopReadingToolButton}) {
         button->setEnabled(false);
     }
+    GIFAnimator1 = Named(new kit::TGIFAnimator(panel), "GIFAnimator1");
     DBGrid1 = Grid(ReadersMemoryData, "DBGrid1", panel);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(ReaderListLabel);
     layout->addWidget(bar);
+    layout->addWidget(GIFAnimator1);
     layout->addWidget(DBGrid1, 1);
     return panel;
 }

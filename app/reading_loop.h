@@ -68,6 +68,9 @@ public:
     // of a single read, closing the window. A close error is shown once.
     void StopReading();
 
+    // The error box of every CSV file: the translated lead text, a blank, Details.
+    void ShowSavingError(const QString& Details);
+
     bool TimerBusy() const { return FTimerBusy; }
     bool CsvFileOpen() const { return FCsvFile.IsOpen(); }
     QString CsvFileName() const { return FCsvFile.FileName(); }
@@ -76,7 +79,6 @@ private:
     void ReadCardOnce();
     // Back to idle; returns the close error of the append file, if any.
     std::optional<QString> EnterIdle();
-    void ShowSavingError(const QString& Details);
     void EndPause();
 
     TReadingWindow& FWindow;

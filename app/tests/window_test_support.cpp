@@ -43,7 +43,12 @@ TWindowTestBase::TWindowTestBase() {
     FPaths.ProgramName = "zintareko";
     // A language file that does not exist: every lookup gives its default.
     TLocalization::LoadLanguageFile(FDir.filePath("none.ini"));
-    FServices.ShowError = [this](const QString& Message) { FErrors << Message; };
+    FServices.ShowError = [this](const QString& Message) {
+        FErrors << Message;
+        if (FOnError) {
+            FOnError();
+        }
+    };
     FServices.AskYesNo = [this](const QString& Question) {
         FQuestions << Question;
         return FAnswer;
@@ -58,6 +63,32 @@ TWindowTestBase::TWindowTestBase() {
     FServices.OpenUrl = [this](const QUrl& Address) { FOpenedUrls << Address.toString(); };
     FServices.AppVersion = [this] { return FVersion; };
     FServices.Readers = KevReaderService();
+    FServices.Beep = [this] { ++FBeeps; };
+    FServices.SetClipboardText = DefaultServices().SetClipboardText;
+    FServices.OpenKeySink = [this] {
+        // The window's outputs type through this sink; the fixture keeps the events.
+        class TForwardingSink final : public platform::KeySink {
+        public:
+            explicit TForwardingSink(platform::KeySink& Target) : FTarget(Target) {}
+            void KeyEvent(const platform::TKeyEvent& Event) override { FTarget.KeyEvent(Event); }
+            std::uint8_t ScanCode(std::uint8_t VirtualKey) override { return FTarget.ScanCode(VirtualKey); }
+            std::uint16_t VkKeyScan(char Character) override { return FTarget.VkKeyScan(Character); }
+            void ToggleNumLock() override { FTarget.ToggleNumLock(); }
+            void Sync() override { FTarget.Sync(); }
+
+        private:
+            platform::KeySink& FTarget;
+        };
+        return std::unique_ptr<platform::KeySink>(std::make_unique<TForwardingSink>(FKeys));
+    };
+    FServices.OpenTrayBackend = [this] {
+        auto tray = std::make_unique<kit::testing::TFakeTrayBackend>();
+        tray->AddSucceeds = FTrayWorks;
+        FTray = tray.get();
+        return std::unique_ptr<kit::TTrayBackend>(std::move(tray));
+    };
+    FServices.TrayAvailable = [this] { return FTrayWorks; };
+    FServices.Clock = &FClock;
 }
 
 TWindowTestBase::~TWindowTestBase() { TLocalization::LoadLanguageFile(FDir.filePath("none.ini")); }

@@ -9,6 +9,9 @@
 
 #include "app/app_paths.h"
 #include "app/app_services.h"
+#include "kit/testing/fake_tray_backend.h"
+#include "platform/testing/fake_clock.h"
+#include "platform/testing/recording_key_sink.h"
 
 namespace app::testing {
 
@@ -37,6 +40,13 @@ public:
     QString FVersion = "1.1.14.016";
     // Runs in place of a modal showing; the default returns Rejected.
     std::function<int(QDialog&)> FOnModal;
+    // Runs when an error box is shown (its modal loop).
+    std::function<void()> FOnError;
+    int FBeeps = 0;                                   // beeps sounded
+    platform::testing::RecordingKeySink FKeys;        // the keyboard card codes are typed on
+    kit::testing::TFakeTrayBackend* FTray = nullptr;  // the notification area of the last icon made
+    bool FTrayWorks = true;                           // whether icons can be added to it
+    platform::testing::FakeClock FClock;              // the pause after each card
 };
 
 }  // namespace app::testing

@@ -7,14 +7,16 @@ namespace kit {
 
 namespace {
 
-TExceptionHandler& ApplicationExceptionHandler() {
-    static TExceptionHandler Handler;
+TApplicationExceptionHandler& ApplicationExceptionHandler() {
+    static TApplicationExceptionHandler Handler;
     return Handler;
 }
 
 }  // namespace
 
-void SetApplicationExceptionHandler(TExceptionHandler Handler) { ApplicationExceptionHandler() = std::move(Handler); }
+void SetApplicationExceptionHandler(TApplicationExceptionHandler Handler) {
+    ApplicationExceptionHandler() = std::move(Handler);
+}
 
 void HandleApplicationException(const std::exception& Error) {
     if (ApplicationExceptionHandler()) {

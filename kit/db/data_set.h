@@ -107,8 +107,8 @@ private:
 
 // Where exceptions go that a dataset cannot hand to its caller (those of a filter handler, of a field
 // change event fired from a blob stream's destruction). By default they are written to the Qt log.
-using TExceptionHandler = std::function<void(const std::exception&)>;
-void SetApplicationExceptionHandler(TExceptionHandler Handler);
+using TApplicationExceptionHandler = std::function<void(const std::exception&)>;
+void SetApplicationExceptionHandler(TApplicationExceptionHandler Handler);
 void HandleApplicationException(const std::exception& Error);
 
 class TDataSet {
