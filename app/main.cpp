@@ -1,15 +1,103 @@
 // Starts the tool: binds the reader libraries, creates the main window and the
-// options dialog, loads the language file and runs the message loop.
+// options dialog, runs the start-up steps (language file, "/AutoRun", first
+// start) and the message loop.
 #include <QApplication>
+#include <QEvent>
 #include <QFile>
+#include <QTimer>
 
 #include "app/app_paths.h"
 #include "app/app_services.h"
 #include "app/localization.h"
 #include "app/main_view_form.h"
 #include "app/options_form.h"
+#include "app/startup.h"
+#include "kit/ini_file.h"
 #include "reader/kev3_dll.h"
 #include "reader/mifare_dll.h"
+
+namespace app {
+namespace {
+
+constexpr const char* OptionsSection = "Options";
+constexpr const char* FirstStartKey = "FirstStart";
+
+// The start-up steps on the program's windows and files.
+class TProgramStartup final : public TStartupHost {
+public:
+    TProgramStartup(const TAppPaths& Paths, TAppServices& Services, TMainViewForm& MainView, TOptionsForm& Options)
+        : FPaths(Paths), FServices(Services), FMainView(MainView), FOptions(Options) {}
+
+    bool LanguageFileExists() const override { return QFile::exists(FPaths.LangFile()); }
+    void LoadLanguageFile() override { TLocalization::LoadLanguageFile(FPaths.LangFile()); }
+    bool AutoRunOption() const override { return TOptions::AutoRun(); }
+    bool HideAfterMinimize() const override { return FMainView.Hideafterminimize1->isChecked(); }
+    bool TrayAvailable() const override {
+        return FMainView.TrayIcon1->Added() && (!FServices.TrayAvailable || FServices.TrayAvailable());
+    }
+    void InitializeForm() override { FMainView.InitializeForm(); }
+    void ReadMultipleCards() override { FMainView.ReadMultipleCardsToolButtonClick(); }
+    QString ReadFirstStart() override {
+        return kit::TIniFile(FPaths.SettingsFile()).ReadString(OptionsSection, FirstStartKey, "True");
+    }
+    void WriteFirstStart() override {
+        kit::TIniFile(FPaths.SettingsFile()).WriteString(OptionsSection, FirstStartKey, "False");
+    }
+    void SelectLanguageAtFirstStart() override { FMainView.SelectLanguageAtFirstStart(); }
+    void SetDefaultAppendFile() override { FOptions.SaveToFileEdit->setText(FPaths.DefaultCardFile()); }
+    void SaveOptions() override { FOptions.FormStorage1->SaveFormState(); }
+
+private:
+    const TAppPaths& FPaths;
+    TAppServices& FServices;
+    TMainViewForm& FMainView;
+    TOptionsForm& FOptions;
+};
+
+// Ends the message loop when the main window has closed: with the window
+// hidden in the notification area, a closing message box would otherwise be
+// the last window and end the program.
+class TQuitOnClose final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() == QEvent::Close) {
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return QObject::eventFilter(Watched, Event);
+    }
+};
+
+// Runs the program between the creation of the application object and its end.
+int RunProgram(const TAppPaths& Paths, TAppServices& Services) {
+    TMainViewForm mainView(Paths, Services);
+    TOptionsForm options(Paths.SettingsFile(), Services, &mainView);
+    OptionsForm = &options;
+    struct TOptionsFormScope {
+        ~TOptionsFormScope() { OptionsForm = nullptr; }
+    } const scope;
+    TQuitOnClose quitOnClose;
+    mainView.installEventFilter(&quitOnClose);
+    TProgramStartup startup(Paths, Services, mainView, options);
+    switch (RunStartup(startup, QCoreApplication::arguments())) {
+        case EWindowStart::None:
+            return 0;
+        case EWindowStart::Shown:
+            mainView.show();
+            break;
+        case EWindowStart::Minimized:
+            mainView.showMinimized();
+            break;
+        case EWindowStart::Hidden:
+            break;
+    }
+    return QApplication::exec();
+}
+
+}  // namespace
+}  // namespace app
 
 int main(int argc, char* argv[]) {
     reader::LoadKEV3DLL();
@@ -18,18 +106,11 @@ int main(int argc, char* argv[]) {
     {
         QApplication application(argc, argv);
         QApplication::setApplicationName("Zintareko");
+        QApplication::setQuitOnLastWindowClosed(false);
         const app::TAppPaths paths = app::RunningProgramPaths();
         app::TAppServices services = app::DefaultServices();
         try {
-            app::TMainViewForm mainView(paths, services);
-            app::TOptionsForm options(paths.SettingsFile(), services, &mainView);
-            app::OptionsForm = &options;
-            if (QFile::exists(paths.LangFile())) {
-                app::TLocalization::LoadLanguageFile(paths.LangFile());
-            }
-            mainView.show();
-            result = QApplication::exec();
-            app::OptionsForm = nullptr;
+            result = app::RunProgram(paths, services);
         } catch (const std::exception& Error) {
             services.ShowError(QString::fromUtf8(Error.what()));
             result = 1;
