@@ -116,6 +116,13 @@ void TDataSet::SetActive(bool Value) {
     }
 }
 
+void TDataSet::CloseForDestruction() {
+    if (Active()) {
+        CloseCursor();
+        DataEvent(deLayoutChange);
+    }
+}
+
 void TDataSet::OpenCursor() {
     SetState(dsOpening);
     try {
