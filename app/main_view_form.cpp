@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QTimer>
 #include <QWindowStateChangeEvent>
 
 #include "app/about_box.h"
@@ -317,7 +316,7 @@ void TMainViewForm::changeEvent(QEvent* Event) {
         !(static_cast<QWindowStateChangeEvent*>(Event)->oldState() & Qt::WindowMinimized)) {
         // The window system has minimised the window already; hide it once
         // that change is through.
-        QTimer::singleShot(0, this, [this] { HandleSysCommand(SC_MINIMIZE); });
+        QMetaObject::invokeMethod(this, "HandleSysCommand", Qt::QueuedConnection, Q_ARG(unsigned, SC_MINIMIZE));
     }
 }
 

@@ -84,7 +84,7 @@ public:
     void SelectLanguageAtFirstStart();
     // True when the system command was handled here: a minimise with "Hide
     // after minimize" checked hides the window.
-    bool HandleSysCommand(unsigned Command);
+    Q_INVOKABLE bool HandleSysCommand(unsigned Command);
     static bool ParamExists(const QString& Text);
 
     // Menu and toolbar commands.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <memory>
 
@@ -268,6 +269,14 @@ TEST_F(MainView, ALanguageChosenFromTheMenuTakesEffectAtOnce) {
 TEST_F(MainView, MinimisingHidesTheWindowOnlyWhileTheIconMenuSaysSo) {
     FView->show();
     EXPECT_TRUE(FView->Hideafterminimize1->isChecked());
+    // The window system's minimise hides the window once it is through.
+    FView->showMinimized();
+    QApplication::processEvents();
+    EXPECT_FALSE(FView->isVisible());
+    FView->ShowZintareko1->trigger();
+    EXPECT_TRUE(FView->isVisible());
+    EXPECT_FALSE(FView->isMinimized());
+
     EXPECT_FALSE(FView->HandleSysCommand(0xF030));  // maximise
     EXPECT_TRUE(FView->HandleSysCommand(TMainViewForm::SC_MINIMIZE));
     EXPECT_FALSE(FView->isVisible());
