@@ -44,7 +44,7 @@ TFormPlacement::~TFormPlacement() {
     FWinHook->SetWinControl(nullptr);
     // While the form itself is being destroyed it is no kit form any more, and
     // its events are gone with it.
-    if (auto* form = qobject_cast<TKitForm*>(parent()); form != nullptr && !FLoading) {
+    if (auto* form = qobject_cast<TKitForm*>(parent()); form != nullptr && FHandlesFormEvents) {
         form->OnShow = FSaveFormShow;
         form->OnCloseQuery = FSaveFormCloseQuery;
         form->OnDestroy = FSaveFormDestroy;
@@ -184,6 +184,7 @@ void TFormPlacement::Loaded() {
         return;
     }
     FLoading = false;
+    FHandlesFormEvents = true;
     FSaveFormShow = form->OnShow;
     FSaveFormCloseQuery = form->OnCloseQuery;
     FSaveFormDestroy = form->OnDestroy;

@@ -174,6 +174,7 @@ private:
     bool FDestroying = false;
     bool FLoading = false;
     bool FDefMaximize = false;
+    bool FHandlesFormEvents = false;
     TKitForm::TNotifyEvent FSaveFormShow;
     TKitForm::TCloseQueryEvent FSaveFormCloseQuery;
     TKitForm::TNotifyEvent FSaveFormDestroy;

@@ -299,28 +299,25 @@ void TPropsStorage::LoadProperty(const std::optional<QMetaProperty>& Prop) {
     }
 }
 
-void TPropsStorage::StoreObject(TPropsStorage& Nested, QObject* Object, const QString& Prefix, const QString& Section) {
+void TPropsStorage::RunObject(TPropsStorage& Nested, QObject* Object, const QString& Prefix, const QString& Section,
+                              bool Store) {
     Nested.Target = Object;
     Nested.Root = Root;
     Nested.Prefix = Prefix;
     Nested.Section = Section;
-    Nested.OnWriteString = OnWriteString;
-    Nested.OnEraseSection = OnEraseSection;
-    const TPropInfoList props(Object);
-    for (int i = 0; i < props.Count(); ++i) {
-        Nested.StoreProperty(props.Item(i));
+    if (Store) {
+        Nested.OnWriteString = OnWriteString;
+        Nested.OnEraseSection = OnEraseSection;
+    } else {
+        Nested.OnReadString = OnReadString;
     }
-}
-
-void TPropsStorage::LoadObject(TPropsStorage& Nested, QObject* Object, const QString& Prefix, const QString& Section) {
-    Nested.Target = Object;
-    Nested.Root = Root;
-    Nested.Prefix = Prefix;
-    Nested.Section = Section;
-    Nested.OnReadString = OnReadString;
     const TPropInfoList props(Object);
     for (int i = 0; i < props.Count(); ++i) {
-        Nested.LoadProperty(props.Item(i));
+        if (Store) {
+            Nested.StoreProperty(props.Item(i));
+        } else {
+            Nested.LoadProperty(props.Item(i));
+        }
     }
 }
 
@@ -349,10 +346,10 @@ void TPropsStorage::StoreObjectProperty(const QMetaProperty& Prop) {
         ClearSection(section);
         WriteEntryText(Section, key + ".Count", QString::number(collection->Count()));
         for (int i = 0; i < collection->Count(); ++i) {
-            StoreObject(*nested, collection->Item(i), QString("Item%1_").arg(i), section);
+            RunObject(*nested, collection->Item(i), QString("Item%1_").arg(i), section, true);
         }
     }
-    StoreObject(*nested, object, key, Section);
+    RunObject(*nested, object, key, Section, true);
 }
 
 void TPropsStorage::LoadObjectProperty(const QMetaProperty& Prop) {
@@ -396,7 +393,7 @@ void TPropsStorage::LoadObjectProperty(const QMetaProperty& Prop) {
                 }
             }
             for (int i = 0; i < *count; ++i) {
-                LoadObject(*nested, collection->Item(i), QString("Item%1_").arg(i), section);
+                RunObject(*nested, collection->Item(i), QString("Item%1_").arg(i), section, false);
             }
         } catch (...) {
             collection->EndUpdate();
@@ -404,7 +401,7 @@ void TPropsStorage::LoadObjectProperty(const QMetaProperty& Prop) {
         }
         collection->EndUpdate();
     }
-    LoadObject(*nested, object, key, Section);
+    RunObject(*nested, object, key, Section, false);
 }
 
 void TPropsStorage::RunItems(QObject* Owner, TStoredList& List, bool Store) {

@@ -108,8 +108,8 @@ protected:
 private:
     void StoreObjectProperty(const QMetaProperty& Prop);
     void LoadObjectProperty(const QMetaProperty& Prop);
-    void StoreObject(TPropsStorage& Nested, QObject* Object, const QString& Prefix, const QString& Section);
-    void LoadObject(TPropsStorage& Nested, QObject* Object, const QString& Prefix, const QString& Section);
+    // Stores or loads every property of Object through Nested.
+    void RunObject(TPropsStorage& Nested, QObject* Object, const QString& Prefix, const QString& Section, bool Store);
     void RunItems(QObject* Owner, TStoredList& List, bool Store);
 };
 

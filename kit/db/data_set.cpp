@@ -114,6 +114,13 @@ void TDataSet::SetActive(bool Value) {
     }
 }
 
+void TDataSet::CloseForDestruction() {
+    if (Active()) {
+        CloseCursor();
+        DataEvent(deLayoutChange);
+    }
+}
+
 void TDataSet::OpenCursor() {
     SetState(dsOpening);
     try {

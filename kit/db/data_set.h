@@ -270,6 +270,9 @@ protected:
     void DoBeforeScroll() { Notify(BeforeScroll); }
     void DoAfterScroll() { Notify(AfterScroll); }
     void CheckActive() const;
+    // Closes without firing the close events: for a storage class's destructor, when the handlers'
+    // owners may already be gone.
+    void CloseForDestruction();
 
 private:
     void SetState(TDataSetState Value) { FState = Value; }

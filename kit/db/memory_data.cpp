@@ -80,14 +80,8 @@ TMemoryRecord::TMemoryRecord(int ID, int RecordSize, int BlobCount, int VariantC
 
 TMemoryData::TMemoryData() = default;
 
-TMemoryData::~TMemoryData() {
-    // Closing needs the table's own operations, which are gone once the base destructor runs.
-    try {
-        Close();
-    } catch (const std::exception& Error) {
-        HandleApplicationException(Error);
-    }
-}
+// Closing needs the table's own operations, which are gone once the base destructor runs.
+TMemoryData::~TMemoryData() { CloseForDestruction(); }
 
 void TMemoryData::SetCapacity(int Value) { FRecords.reserve(static_cast<std::size_t>(std::max(Value, 0))); }
 

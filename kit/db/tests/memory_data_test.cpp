@@ -381,6 +381,20 @@ TEST(MemoryDataEvents, OpenScrollAndPostEventsFireInOrder) {
     AppendText(Table, "a");
     EXPECT_EQ(Log, (std::vector<std::string>{"BeforeOpen", "AfterOpen", "BeforeInsert", "OnNewRecord", "AfterInsert",
                                              "AfterScroll", "BeforePost", "AfterPost"}));
+
+    Log.clear();
+    Table.BeforeClose = Record("BeforeClose");
+    Table.Close();
+    EXPECT_EQ(Log, (std::vector<std::string>{"BeforeClose"}));
+
+    // Destroying an open table closes it silently: the handlers' owners may be gone already.
+    auto Owned = std::make_unique<TMemoryData>();
+    Owned->AddField("Name", ftString, 10);
+    Owned->Open();
+    bool Closed = false;
+    Owned->BeforeClose = Owned->AfterClose = [&Closed](TDataSet&) { Closed = true; };
+    Owned.reset();
+    EXPECT_FALSE(Closed);
 }
 
 TEST(MemoryDataEvents, EditErrorHandlerDecidesBetweenRetryAndFailure) {
