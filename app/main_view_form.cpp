@@ -1,7 +1,6 @@
 #include "app/main_view_form.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QWindowStateChangeEvent>
 
 #include "app/about_box.h"
@@ -331,8 +330,8 @@ void TMainViewForm::closeEvent(QCloseEvent* Event) {
     Event->accept();
 }
 
-bool TMainViewForm::ParamExists(const QString& Text) {
-    return QCoreApplication::arguments().mid(1).contains(Text, Qt::CaseSensitive);
+bool TMainViewForm::ParamExists(const QString& Text, const QStringList& Arguments) {
+    return Arguments.mid(1).contains(Text, Qt::CaseSensitive);
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMainWindow>
@@ -85,7 +86,9 @@ public:
     // True when the system command was handled here: a minimise with "Hide
     // after minimize" checked hides the window.
     Q_INVOKABLE bool HandleSysCommand(unsigned Command);
-    static bool ParamExists(const QString& Text);
+    // True when one of the command-line parameters after the program's name
+    // is exactly Text.
+    static bool ParamExists(const QString& Text, const QStringList& Arguments = QCoreApplication::arguments());
 
     // Menu and toolbar commands.
     void RefreshListToolButtonClick();

@@ -323,5 +323,24 @@ TEST_F(MainView, ClosingEndsReadingAndMenuCommandsReachTheirServices) {
     EXPECT_FALSE(FView->ClearListMenuItem->isEnabled());
 }
 
+TEST(CommandLine, TheSwitchCountsOnlyAsAWholeParameterInItsOwnCase) {
+    struct Case {
+        QStringList Arguments;
+        bool Expected;
+    };
+    const Case cases[] = {
+        {{"zintareko", "/AutoRun"}, true},
+        {{"zintareko", "-x", "/AutoRun"}, true},
+        {{"zintareko", "/autorun"}, false},
+        {{"zintareko", "/AutoRun2"}, false},
+        {{"/AutoRun"}, false},
+        {{"zintareko"}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TMainViewForm::ParamExists("/AutoRun", c.Arguments), c.Expected)
+            << c.Arguments.join(' ').toStdString();
+    }
+}
+
 }  // namespace
 }  // namespace app
