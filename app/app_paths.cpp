@@ -40,7 +40,7 @@ QString TAppPaths::LanguageFolder() const {
         if (base.isEmpty()) {
             continue;
         }
-        const QString found = FindFolderIgnoringCase(base, LanguageFolderName);
+        QString found = FindFolderIgnoringCase(base, LanguageFolderName);
         if (!found.isEmpty()) {
             return found;
         }
@@ -56,7 +56,7 @@ QString ChooseDataFolder(const QString& ProgramFolder, const QString& ConfigHome
 }
 
 QString ConfigHome() {
-    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!xdg.isEmpty()) {
         return xdg;
     }

@@ -1,8 +1,6 @@
 #include "app/main_view_form.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QTimer>
 #include <QWindowStateChangeEvent>
 
 #include "app/about_box.h"
@@ -309,7 +307,7 @@ void TMainViewForm::changeEvent(QEvent* Event) {
         !(static_cast<QWindowStateChangeEvent*>(Event)->oldState() & Qt::WindowMinimized)) {
         // The window system has minimised the window already; hide it once
         // that change is through.
-        QTimer::singleShot(0, this, [this] { HandleSysCommand(SC_MINIMIZE); });
+        QMetaObject::invokeMethod(this, "HandleSysCommand", Qt::QueuedConnection, Q_ARG(unsigned, SC_MINIMIZE));
     }
 }
 
@@ -326,8 +324,8 @@ void TMainViewForm::closeEvent(QCloseEvent* Event) {
     Event->accept();
 }
 
-bool TMainViewForm::ParamExists(const QString& Text) {
-    return QCoreApplication::arguments().mid(1).contains(Text, Qt::CaseSensitive);
+bool TMainViewForm::ParamExists(const QString& Text, const QStringList& Arguments) {
+    return Arguments.mid(1).contains(Text, Qt::CaseSensitive);
 }
 
 }  // namespace app

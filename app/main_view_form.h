@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -94,8 +96,10 @@ public:
     void SelectLanguageAtFirstStart();
     // True when the system command was handled here: a minimise with "Hide
     // after minimize" checked hides the window.
-    bool HandleSysCommand(unsigned Command);
-    static bool ParamExists(const QString& Text);
+    Q_INVOKABLE bool HandleSysCommand(unsigned Command);
+    // True when one of the command-line parameters after the program's name
+    // is exactly Text.
+    static bool ParamExists(const QString& Text, const QStringList& Arguments = QCoreApplication::arguments());
 
     // Menu and toolbar commands.
     void RefreshListToolButtonClick();

@@ -1,10 +1,11 @@
 // Builds the main window: panels, toolbars, grids, menus, status bar.
-#include <QApplication>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <span>
 
 #include "app/app_icon.h"
 #include "app/main_view_form.h"
@@ -12,6 +13,9 @@
 
 namespace app {
 namespace {
+
+// The desktop's usual hot-track colour, the list labels' background.
+const QColor HotLight(0x00, 0x66, 0xCC);
 
 // A list label: bold text in the window colour on the hot-light colour. The
 // background is the palette's Window role, which the reading loop recolours.
@@ -21,7 +25,7 @@ QLabel* ListLabel(const QString& Text, const char* Name, QWidget* Parent) {
     font.setBold(true);
     label->setFont(font);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, palette.color(QPalette::Link));
+    palette.setColor(QPalette::Window, HotLight);
     palette.setColor(QPalette::WindowText, palette.color(QPalette::Base));
     label->setPalette(palette);
     label->setAutoFillBackground(true);
@@ -52,7 +56,28 @@ kit::TDBGrid* Grid(kit::TMemoryData& Table, const char* Name, QWidget* Parent) {
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     }
     grid->setPalette(palette);
+    grid->setWordWrap(false);
+    grid->horizontalHeader()->setStretchLastSection(true);
     return grid;
+}
+
+// A field of a list and its grid column; a width of 0 hides the column.
+struct TColumn {
+    const char* Name;
+    const char* Title;
+    kit::TFieldType Type;
+    kit::TFieldKind Kind;
+    int Size;
+    int Width;
+};
+
+void AddColumns(kit::TMemoryData& Table, std::span<const TColumn> Columns) {
+    for (const auto& column : Columns) {
+        kit::TField& field = Table.AddField(column.Name, column.Type, column.Size, column.Kind);
+        field.SetDisplayLabel(column.Title);
+        field.SetDisplayWidth(column.Width);
+        field.SetVisible(column.Width > 0);
+    }
 }
 
 }  // namespace
@@ -79,33 +104,25 @@ void TMainViewForm::CreateComponents() {
 }
 
 void TMainViewForm::CreateTables() {
-    ReadersMemoryData.AddField("Device", kit::ftString, 30);
-    ReadersMemoryData.AddField("SerialNumber", kit::ftString, 30).SetDisplayLabel("Serial number");
-    ReadersMemoryData.AddField("COM", kit::ftString, 10).SetVisible(false);
-    ReadersMemoryData.AddField("DeviceDescription", kit::ftString, 60).SetDisplayLabel("Description");
-    ReadersMemoryData.AddField("Info", kit::ftString, 60);
+    const TColumn readers[] = {
+        {"Device", "Device", kit::ftString, kit::fkData, 30, 100},
+        {"SerialNumber", "Serial number", kit::ftString, kit::fkData, 30, 140},
+        {"COM", "COM", kit::ftString, kit::fkData, 10, 0},
+        {"DeviceDescription", "Description", kit::ftString, kit::fkData, 60, 260},
+        {"Info", "Info", kit::ftString, kit::fkData, 60, 200},
+    };
+    AddColumns(ReadersMemoryData, readers);
     ReadersMemoryData.AfterScroll = [this](kit::TDataSet&) { UpdateControls(); };
     ReadersMemoryData.Open();
 
-    const struct {
-        const char* Name;
-        kit::TFieldType Type;
-        int Size;
-        kit::TFieldKind Kind;
-        const char* Title;
-        int Width;
-    } events[] = {
-        {"DateTime", kit::ftDateTime, 0, kit::fkData, "Time", 128},
-        {"CardCode", kit::ftString, 20, kit::fkData, "Full card code (DEC)", 155},
-        {"CardCode26", kit::ftString, 20, kit::fkData, "24 bit card code", 166},
-        {"CardCode8and16", kit::ftString, 20, kit::fkData, "8, 16 bit card code", 151},
-        {"CardCode40Hex", kit::ftString, 40, kit::fkCalculated, "Full card code (HEX)", 211},
+    const TColumn events[] = {
+        {"DateTime", "Time", kit::ftDateTime, kit::fkData, 0, 128},
+        {"CardCode", "Full card code (DEC)", kit::ftString, kit::fkData, 20, 155},
+        {"CardCode26", "24 bit card code", kit::ftString, kit::fkData, 20, 166},
+        {"CardCode8and16", "8, 16 bit card code", kit::ftString, kit::fkData, 20, 151},
+        {"CardCode40Hex", "Full card code (HEX)", kit::ftString, kit::fkCalculated, 40, 211},
     };
-    for (const auto& event : events) {
-        kit::TField& field = EventsMemoryData.AddField(event.Name, event.Type, event.Size, event.Kind);
-        field.SetDisplayLabel(event.Title);
-        field.SetDisplayWidth(event.Width);
-    }
+    AddColumns(EventsMemoryData, events);
     EventsMemoryData.Open();
 }
 

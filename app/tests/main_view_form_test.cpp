@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <memory>
 
@@ -268,6 +269,14 @@ TEST_F(MainView, ALanguageChosenFromTheMenuTakesEffectAtOnce) {
 TEST_F(MainView, MinimisingHidesTheWindowOnlyWhileTheIconMenuSaysSo) {
     FView->show();
     EXPECT_TRUE(FView->Hideafterminimize1->isChecked());
+    // The window system's minimise hides the window once it is through.
+    FView->showMinimized();
+    QApplication::processEvents();
+    EXPECT_FALSE(FView->isVisible());
+    FView->ShowZintareko1->trigger();
+    EXPECT_TRUE(FView->isVisible());
+    EXPECT_FALSE(FView->isMinimized());
+
     EXPECT_FALSE(FView->HandleSysCommand(0xF030));  // maximise
     EXPECT_TRUE(FView->HandleSysCommand(TMainViewForm::SC_MINIMIZE));
     EXPECT_FALSE(FView->isVisible());
@@ -312,6 +321,25 @@ TEST_F(MainView, ClosingEndsReadingAndMenuCommandsReachTheirServices) {
     EXPECT_EQ(FView->EventsMemoryData.RecordCount(), 0);
     EXPECT_EQ(FView->CardCodesLabel->text(), " Card codes (0)");
     EXPECT_FALSE(FView->ClearListMenuItem->isEnabled());
+}
+
+TEST(CommandLine, TheSwitchCountsOnlyAsAWholeParameterInItsOwnCase) {
+    struct Case {
+        QStringList Arguments;
+        bool Expected;
+    };
+    const Case cases[] = {
+        {{"zintareko", "/AutoRun"}, true},
+        {{"zintareko", "-x", "/AutoRun"}, true},
+        {{"zintareko", "/autorun"}, false},
+        {{"zintareko", "/AutoRun2"}, false},
+        {{"/AutoRun"}, false},
+        {{"zintareko"}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TMainViewForm::ParamExists("/AutoRun", c.Arguments), c.Expected)
+            << c.Arguments.join(' ').toStdString();
+    }
 }
 
 }  // namespace
