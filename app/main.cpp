@@ -81,7 +81,7 @@ int RunProgram(const TAppPaths& Paths, TAppServices& Services) {
     TQuitOnClose quitOnClose;
     mainView.installEventFilter(&quitOnClose);
     TProgramStartup startup(Paths, Services, mainView, options);
-    switch (RunStartup(startup, QCoreApplication::arguments())) {
+    switch (RunStartup(startup, TMainViewForm::ParamExists(AutoRunSwitch))) {
         case EWindowStart::None:
             return 0;
         case EWindowStart::Shown:

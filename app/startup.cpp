@@ -2,16 +2,14 @@
 
 namespace app {
 
-bool ParamExists(const QStringList& Arguments, const QString& Text) { return Arguments.indexOf(Text, 1) >= 1; }
-
 bool IsFirstStart(const QString& FirstStartValue) { return FirstStartValue != QLatin1String("False"); }
 
-EWindowStart RunStartup(TStartupHost& Host, const QStringList& Arguments) {
+EWindowStart RunStartup(TStartupHost& Host, bool AutoRun) {
     if (Host.LanguageFileExists()) {
         Host.LoadLanguageFile();
     }
     EWindowStart start = EWindowStart::Shown;
-    if (ParamExists(Arguments, QString::fromLatin1(AutoRunSwitch))) {
+    if (AutoRun) {
         if (!Host.AutoRunOption()) {
             return EWindowStart::None;
         }

@@ -1,16 +1,11 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 namespace app {
 
 // The command-line switch for a start at log-on.
 inline constexpr const char* AutoRunSwitch = "/AutoRun";
-
-// True when one of the parameters after the program name is exactly Text
-// (letter case counts, the whole parameter).
-bool ParamExists(const QStringList& Arguments, const QString& Text);
 
 // True unless the stored "FirstStart" value is exactly "False".
 bool IsFirstStart(const QString& FirstStartValue);
@@ -53,9 +48,10 @@ enum class EWindowStart {
 };
 
 // Runs the start-up steps between the creation of the windows and the
-// message loop: language file, "/AutoRun", first start. Errors of the host
+// message loop: language file, "/AutoRun" (AutoRun: the switch was given),
+// first start. Errors of the host
 // (a settings file that cannot be written, a reader error during the reader
 // list's refresh) pass to the caller, which ends the program.
-EWindowStart RunStartup(TStartupHost& Host, const QStringList& Arguments);
+EWindowStart RunStartup(TStartupHost& Host, bool AutoRun);
 
 }  // namespace app
