@@ -59,15 +59,21 @@ private:
 // the last window and end the program.
 class TQuitOnClose final : public QObject {
 public:
-    using QObject::QObject;
+    TQuitOnClose() {
+        FQuit.setSingleShot(true);
+        connect(&FQuit, &QTimer::timeout, qApp, &QCoreApplication::quit);
+    }
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override {
         if (Event->type() == QEvent::Close) {
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            FQuit.start(0);
         }
         return QObject::eventFilter(Watched, Event);
     }
+
+private:
+    QTimer FQuit;
 };
 
 // Runs the program between the creation of the application object and its end.

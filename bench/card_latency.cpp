@@ -63,7 +63,10 @@ private:
 // Runs the event loop for about Ms milliseconds.
 void RunFor(int Ms) {
     QEventLoop loop;
-    QTimer::singleShot(Ms, &loop, &QEventLoop::quit);
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(Ms);
     loop.exec();
 }
 
