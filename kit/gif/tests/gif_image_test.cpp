@@ -310,7 +310,14 @@ TEST(GifImage, ReadsDamagedAndHostileFilesSafely) {
     const size_t descriptor = 13 + 6 + 1;  // header, screen, 2-colour table, then ","
     const Case cases[] = {
         {"zero-size frame on a zero-size screen",
-         {{6, 0}, {7, 0}, {8, 0}, {9, 0}, {descriptor + 4, 0}, {descriptor + 5, 0}, {descriptor + 6, 0}, {descriptor + 7, 0}},
+         {{6, 0},
+          {7, 0},
+          {8, 0},
+          {9, 0},
+          {descriptor + 4, 0},
+          {descriptor + 5, 0},
+          {descriptor + 6, 0},
+          {descriptor + 7, 0}},
          "",
          true},
         {"65535 x 65535 frame",
