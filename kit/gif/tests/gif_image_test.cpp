@@ -55,6 +55,15 @@ QImage Indexed(int width, int height, const QList<QRgb>& colors, int seed) {
     return image;
 }
 
+QImage DrawnOnWhite(TGraphic& picture, QSize size) {
+    QImage canvas(size, QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    picture.Draw(painter, canvas.rect());
+    painter.end();
+    return canvas;
+}
+
 // The decoded frame as colours, for comparing pictures whatever their format.
 QImage Colors(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
 
@@ -82,12 +91,7 @@ TEST(GifImage, NewImageIsEmpty) {
     EXPECT_EQ(image.LogicalHeight(), 0);
     EXPECT_TRUE(image.Palette().isEmpty());
     EXPECT_FALSE(image.Transparent());  // no frame has a key colour
-    QImage canvas(4, 4, QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    image.Draw(painter, canvas.rect());
-    painter.end();
-    EXPECT_EQ(canvas.pixel(1, 1), qRgb(255, 255, 255));
+    EXPECT_EQ(DrawnOnWhite(image, QSize(4, 4)).pixel(1, 1), qRgb(255, 255, 255));
     EXPECT_EQ(ErrorOf([&] { image.SetWidth(3); }), "Cannot change the Size of a GIF image");
     EXPECT_EQ(ErrorOf([&] { image.SetHeight(3); }), "Cannot change the Size of a GIF image");
     EXPECT_EQ(ErrorOf([&] { image.FrameAt(0); }), "List index out of bounds (0)");
@@ -139,11 +143,7 @@ TEST(GifImage, DrawsPicturesThatAreNotBitmapsOnFuchsia) {
     EXPECT_TRUE(image.Transparent());
 
     // Drawn transparent, the fuchsia stays see-through.
-    QImage canvas(5, 4, QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    image.Draw(painter, canvas.rect());
-    painter.end();
+    const QImage canvas = DrawnOnWhite(image, QSize(5, 4));
     EXPECT_EQ(canvas.pixel(0, 0), qRgb(255, 255, 255));
     EXPECT_EQ(canvas.pixel(2, 2), qRgb(0, 0, 255));
 }
