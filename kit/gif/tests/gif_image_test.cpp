@@ -81,6 +81,12 @@ public:
     void WriteToStream(QIODevice&) override {}
 };
 
+// A picture that can neither become a bitmap nor draw itself.
+class TFailingPicture : public TDrawnPicture {
+public:
+    void Draw(QPainter&, const QRect&) override { throw EInvalidGraphicOperation("cannot draw"); }
+};
+
 TEST(GifImage, NewImageIsEmpty) {
     TGIFImage image;
     EXPECT_EQ(image.FrameCount(), 0);
@@ -122,11 +128,10 @@ TEST(GifImage, AppendsAndAssignsFrames) {
     EXPECT_EQ(inside.OwnColorTable(), image.FrameAt(0)->OwnColorTable());
 
     // A failed append leaves the image as it was.
-    TJPEGImage broken;
-    QByteArray junk("not a jpeg");
-    QBuffer buffer(&junk);
-    buffer.open(QIODevice::ReadOnly);
-    EXPECT_THROW(broken.ReadFromStream(buffer), EInvalidGraphicOperation);
+    TFailingPicture failing;
+    EXPECT_EQ(ErrorOf([&] { image.AppendFrame(&failing); }), "cannot draw");
+    EXPECT_EQ(image.FrameCount(), 2);
+    EXPECT_EQ(image.ActiveFrameIndex(), 1);
 }
 
 TEST(GifImage, DrawsPicturesThatAreNotBitmapsOnFuchsia) {
