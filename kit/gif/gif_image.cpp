@@ -139,6 +139,9 @@ void TGIFFrame::AssignGraphic(TGraphic* source) {
 }
 
 void TGIFFrame::CopyInto(TGraphic* dest) {
+    if (!dest) {
+        RaiseCannotAssign(QStringLiteral("TGIFFrame"), QStringLiteral("nil"));
+    }
     if (auto* image = dynamic_cast<TGIFImage*>(dest)) {
         image->AssignFrame(this);
         return;
@@ -182,8 +185,9 @@ const QImage& TGIFFrame::EnsureBitmap() {
     image.setColorTable(colors);
     const PixelPlane plane{image.bits(), image.bytesPerLine(), image.width(), image.height(), depth == 1 ? 1 : 8};
     const GifProgress progress = FOwnerImage ? FOwnerImage->ProgressTarget() : GifProgress{};
-    FData.IsDamaged |= Guarded(
-        [&] { return LzwDecode(item.EncodedData, plane, FData.IsInterlaced, tableBits, TolerateDamagedGif, progress); });
+    FData.IsDamaged |= Guarded([&] {
+        return LzwDecode(item.EncodedData, plane, FData.IsInterlaced, tableBits, TolerateDamagedGif, progress);
+    });
     ReplaceBitmap(image);
     return *FDecodedBitmap;
 }
@@ -308,10 +312,11 @@ void TGIFFrame::EncodeFromDib(const QByteArray& dib) {
     item.ColorTable = GifColorTable{};
     item.ColorTable.Count = std::min(256, colors);
     for (int i = 0; i < item.ColorTable.Count; ++i) {
-        const uint8_t* entry = data + 54 + 4 * i;
-        item.ColorTable.Entries[i * 3] = entry[2];
-        item.ColorTable.Entries[i * 3 + 1] = entry[1];
-        item.ColorTable.Entries[i * 3 + 2] = entry[0];
+        const uint8_t* entry = data + 54 + size_t{4} * i;
+        uint8_t* color = &item.ColorTable.Entries[size_t{3} * i];
+        color[0] = entry[2];
+        color[1] = entry[1];
+        color[2] = entry[0];
     }
     item.EncodedData.clear();
     // Rows are stored bottom-up unless the height is negative.
@@ -431,6 +436,9 @@ void TGIFImage::AssignFrame(TGIFFrame* source) {
 }
 
 void TGIFImage::CopyInto(TGraphic* dest) {
+    if (!dest) {
+        RaiseCannotAssign(ClassName(), QStringLiteral("nil"));
+    }
     if (auto* image = dynamic_cast<TGIFImage*>(dest)) {
         image->Assign(this);
         return;
@@ -655,8 +663,8 @@ QByteArray TGIFImage::EmitGif(bool withLength) {
     if (withLength) {
         QBuffer buffer(&result);
         buffer.open(QIODevice::WriteOnly);
-        WriteLengthPrefixed(buffer, QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                                               static_cast<qsizetype>(bytes.size())));
+        WriteLengthPrefixed(
+            buffer, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
     } else {
         result = QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
     }

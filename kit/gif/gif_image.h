@@ -24,8 +24,8 @@ namespace kit {
 class TGIFImage;
 
 // Kit settings.
-extern bool TolerateDamagedGif;          // damaged data mark the frame instead of raising
-extern uint8_t DefaultReductionMethod;   // colour reduction used when encoding true-colour frames
+extern bool TolerateDamagedGif;         // damaged data mark the frame instead of raising
+extern uint8_t DefaultReductionMethod;  // colour reduction used when encoding true-colour frames
 // The private clipboard format of the length-prefixed GIF ("GIF Image").
 extern const QString GifClipboardFormat;
 

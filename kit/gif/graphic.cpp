@@ -37,9 +37,7 @@ TColor ColorToRGB(TColor color) {
     return 0;
 }
 
-TColor RgbToColor(QRgb rgb) {
-    return static_cast<TColor>(qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16));
-}
+TColor RgbToColor(QRgb rgb) { return static_cast<TColor>(qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16)); }
 
 QRgb ColorToQRgb(TColor color) {
     const TColor rgb = ColorToRGB(color);
@@ -228,7 +226,7 @@ struct ClassEntry {
 
 struct Registry {
     QMutex Lock;
-    QMap<QString, FileFormat> Extensions;         // lower-case extension without the dot
+    QMap<QString, FileFormat> Extensions;             // lower-case extension without the dot
     QList<std::pair<QString, ClassEntry>> Clipboard;  // MIME type -> class, in registration order
     QMap<QString, TGraphicFactory> Classes;
 };

@@ -139,7 +139,8 @@ void TJPEGImage::SetHeight(int /*value*/) { throw EInvalidGraphicOperation("Cann
 void TJPEGImage::SetWidth(int /*value*/) { throw EInvalidGraphicOperation("Cannot change the size of a JPEG image"); }
 
 void TJPEGImage::ReadFromStream(QIODevice& stream) {
-    const QByteArray data = stream.isSequential() ? stream.readAll() : ReadExactly(stream, stream.size() - stream.pos());
+    const QByteArray data =
+        stream.isSequential() ? stream.readAll() : ReadExactly(stream, stream.size() - stream.pos());
     ErrorManager manager;
     SetUpErrors(manager);
     QImage image;
@@ -159,8 +160,8 @@ void TJPEGImage::WriteToStream(QIODevice& stream) {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     const bool written = Compress(FImage, CompressionQuality, buffer, size, manager);
-    const QByteArray data = written ? QByteArray(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size))
-                                    : QByteArray();
+    const QByteArray data =
+        written ? QByteArray(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size)) : QByteArray();
     std::free(buffer);
     if (!written) {
         RaiseJpegError(manager.Message);

@@ -60,7 +60,7 @@ QByteArray Serialize(const Dib& dib) {
     const auto imageSize = static_cast<uint32_t>(dib.Pixels.size());
     const auto offset = static_cast<uint32_t>(14 + 40 + 4 * dib.Palette.size());
     QByteArray out;
-    out.reserve(static_cast<qsizetype>(offset + imageSize));
+    out.reserve(static_cast<qsizetype>(offset) + imageSize);
     out.append("BM", 2);
     Put32(out, offset + imageSize);
     Put32(out, 0);
@@ -95,10 +95,10 @@ Dib TrueColor(const QImage& bitmap) {
     for (int y = 0; y < rgb.height(); ++y) {
         const uchar* source = rgb.constScanLine(y);
         uint8_t* row = dib.Row(rgb.height() - 1 - y);
-        for (int x = 0; x < rgb.width(); ++x) {
-            row[x * 3] = source[x * 3 + 2];
-            row[x * 3 + 1] = source[x * 3 + 1];
-            row[x * 3 + 2] = source[x * 3];
+        for (size_t p = 0; p < size_t{3} * rgb.width(); p += 3) {
+            row[p] = source[p + 2];
+            row[p + 1] = source[p + 1];
+            row[p + 2] = source[p];
         }
     }
     return dib;
@@ -125,7 +125,8 @@ void ForEachPixel(const Dib& source, Visit visit) {
     for (int y = 0; y < source.Height; ++y) {
         const uint8_t* row = source.Row(y);
         for (int x = 0; x < source.Width; ++x) {
-            visit(y, x, row[x * 3], row[x * 3 + 1], row[x * 3 + 2]);
+            const uint8_t* pixel = row + size_t{3} * x;
+            visit(y, x, pixel[0], pixel[1], pixel[2]);
         }
     }
 }
@@ -204,8 +205,7 @@ void ReduceHistogram(const Dib& source, Dib& dib) {
     std::vector<Slot> table;
     auto slotOf = [&](int red, int green, int blue) {
         int slot = (red + green) * (blue + green) * (red + blue) % Slots;
-        while (table[slot].Used &&
-               (table[slot].Red != red || table[slot].Green != green || table[slot].Blue != blue)) {
+        while (table[slot].Used && (table[slot].Red != red || table[slot].Green != green || table[slot].Blue != blue)) {
             slot = slot + 1 == Slots ? 0 : slot + 1;
         }
         return slot;
@@ -218,17 +218,23 @@ void ReduceHistogram(const Dib& source, Dib& dib) {
         for (int y = 0; y < source.Height && counted; ++y) {
             const uint8_t* row = source.Row(y);
             for (int x = 0; x < source.Width; ++x) {
-                const int red = row[x * 3 + 2] & masks[0];
-                const int green = row[x * 3 + 1] & masks[1];
-                const int blue = row[x * 3] & masks[2];
+                const uint8_t* pixel = row + size_t{3} * x;
+                const int red = pixel[2] & masks[0];
+                const int green = pixel[1] & masks[1];
+                const int blue = pixel[0] & masks[2];
                 Slot& slot = table[slotOf(red, green, blue)];
                 if (!slot.Used) {
                     if (distinct == MaxColors) {
                         counted = false;
                         break;
                     }
-                    slot = {true, static_cast<uint8_t>(red), static_cast<uint8_t>(green), static_cast<uint8_t>(blue),
-                            0, distinct++, 0};
+                    slot = {true,
+                            static_cast<uint8_t>(red),
+                            static_cast<uint8_t>(green),
+                            static_cast<uint8_t>(blue),
+                            0,
+                            distinct++,
+                            0};
                 }
                 ++slot.Count;
             }
@@ -298,10 +304,9 @@ void ReduceMedianCut(const Dib& source, Dib& dib) {
         Box& box = boxes[chosen];
         std::stable_sort(box.Cells.begin(), box.Cells.end(),
                          [&](int a, int b) { return channelValue(a, channel) < channelValue(b, channel); });
-        const int64_t half =
-            std::accumulate(box.Cells.begin(), box.Cells.end(), int64_t{0},
-                            [&](int64_t sum, int cell) { return sum + cellCount[cell]; }) /
-            2;
+        const int64_t half = std::accumulate(box.Cells.begin(), box.Cells.end(), int64_t{0},
+                                             [&](int64_t sum, int cell) { return sum + cellCount[cell]; }) /
+                             2;
         size_t kept = 0;
         int64_t total = 0;
         while (kept + 1 < box.Cells.size() && total + cellCount[box.Cells[kept]] <= half) {
@@ -385,7 +390,8 @@ void ReduceGrayscale(const Dib& source, Dib& dib) {
     for (int i = 0; i < 256; ++i) {
         dib.Palette[i] = Entry(i, i, i);
     }
-    ForEachPixel(source, [&](int y, int x, int blue, int green, int red) { dib.SetIndex(y, x, Gray(red, green, blue)); });
+    ForEachPixel(source,
+                 [&](int y, int x, int blue, int green, int red) { dib.SetIndex(y, x, Gray(red, green, blue)); });
 }
 
 Dib Reduce(const Dib& source, TReductionMethod method) {
@@ -465,7 +471,8 @@ QByteArray KitGraph::BitmapToDibStream(const QImage& bitmap, TPixelFormat pixelF
                 for (int y = 0; y < dib.Height; ++y) {
                     uint8_t* row = dib.Row(y);
                     for (int x = 0; x < dib.Width; ++x) {
-                        std::fill_n(row + x * 3, 3, static_cast<uint8_t>(Gray(row[x * 3 + 2], row[x * 3 + 1], row[x * 3])));
+                        uint8_t* pixel = row + size_t{3} * x;
+                        std::fill_n(pixel, 3, static_cast<uint8_t>(Gray(pixel[2], pixel[1], pixel[0])));
                     }
                 }
             }

@@ -165,7 +165,8 @@ private:
         } else {
             uint8_t& byte = FRowData[column >> 3];
             const int shift = 7 - (column & 7);
-            byte = (column & 7) ? static_cast<uint8_t>(byte | ((value & 1) << shift)) : static_cast<uint8_t>((value & 1) << 7);
+            byte = (column & 7) ? static_cast<uint8_t>(byte | ((value & 1) << shift))
+                                : static_cast<uint8_t>((value & 1) << 7);
         }
     }
     void SetRow(int row) {

@@ -198,24 +198,31 @@ std::unique_ptr<TFakeFrameSource> MixedDisposals() {
     return Source;
 }
 
-TEST_F(GifAnimatorTest, StepByStepCompositionEqualsFullRecompositionForEveryFrame) {
-    auto Owned = MixedDisposals();
-    TFakeFrameSource& Source = *Owned;
-    Animator->SetImage(std::move(Owned));
-    const int Count = Source.FrameCount();
-    for (int Index = 0; Index < Count; ++Index) {
+// Composes every frame in turn on one animator (each step reusing the one
+// before) and from scratch on a fresh one, and compares both with a plain player.
+void ExpectStepwiseEqualsFull(TGIFAnimator& Animator, TFrameSource& Source,
+                              const std::function<std::unique_ptr<TFrameSource>()>& Fresh,
+                              testing::TFakeTimerWaiter& Waiter) {
+    for (int Index = 0; Index < Source.FrameCount(); ++Index) {
         SCOPED_TRACE(Index);
         std::optional<QRgb> StepKey;
-        const QImage Stepped = Animator->ComposeFrameBitmap(Index, StepKey);
-        TGIFAnimator Fresh(nullptr, Waiter);
-        Fresh.SetImage(MixedDisposals());
+        const QImage Stepped = Animator.ComposeFrameBitmap(Index, StepKey);
+        TGIFAnimator Scratch(nullptr, Waiter);
+        Scratch.SetImage(Fresh());
         std::optional<QRgb> FullKey;
-        const QImage Full = Fresh.ComposeFrameBitmap(Index, FullKey);
-        EXPECT_EQ(Stepped, Full);
+        EXPECT_EQ(Stepped, Scratch.ComposeFrameBitmap(Index, FullKey));
         EXPECT_EQ(Stepped, Reference(Source, Index, QColor(Key)));
         EXPECT_EQ(StepKey, std::optional<QRgb>(Key));
         EXPECT_EQ(FullKey, StepKey);
     }
+}
+
+TEST_F(GifAnimatorTest, StepByStepCompositionEqualsFullRecompositionForEveryFrame) {
+    auto Owned = MixedDisposals();
+    TFakeFrameSource& Source = *Owned;
+    Animator->SetImage(std::move(Owned));
+    ExpectStepwiseEqualsFull(
+        *Animator, Source, [] { return MixedDisposals(); }, Waiter);
 }
 
 // The frames of MixedDisposals as a GIF file, read back.
@@ -248,16 +255,8 @@ TEST_F(GifAnimatorTest, StepByStepCompositionOfAGifEqualsFullRecompositionForEve
     ASSERT_EQ(Source.Frame(1).TransparentKey, std::optional<QRgb>(Key));
     ASSERT_EQ(Source.Frame(5).DisposalMode, 3);
     Animator->SetImage(std::move(Owned));
-    for (int Index = 0; Index < Source.FrameCount(); ++Index) {
-        SCOPED_TRACE(Index);
-        std::optional<QRgb> StepKey;
-        const QImage Stepped = Animator->ComposeFrameBitmap(Index, StepKey);
-        TGIFAnimator Fresh(nullptr, Waiter);
-        Fresh.SetImage(MixedDisposalsGif());
-        std::optional<QRgb> FullKey;
-        EXPECT_EQ(Stepped, Fresh.ComposeFrameBitmap(Index, FullKey));
-        EXPECT_EQ(Stepped, Reference(Source, Index, QColor(Key)));
-    }
+    ExpectStepwiseEqualsFull(
+        *Animator, Source, [] { return MixedDisposalsGif(); }, Waiter);
 }
 
 TEST_F(GifAnimatorTest, BackgroundIsTheScreenColourOfATransparentPictureElseTheWindowColour) {

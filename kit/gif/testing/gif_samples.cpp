@@ -45,7 +45,8 @@ GifColorTable SampleTable(int bits) {
     GifColorTable table;
     table.Count = 1 << bits;
     for (int i = 0; i < table.Count; ++i) {
-        SampleColor(i, table.Entries[i * 3], table.Entries[i * 3 + 1], table.Entries[i * 3 + 2]);
+        uint8_t* entry = &table.Entries[size_t{3} * i];
+        SampleColor(i, entry[0], entry[1], entry[2]);
     }
     return table;
 }

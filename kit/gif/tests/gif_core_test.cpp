@@ -196,19 +196,19 @@ TEST(GifLzw, DecodesOddStreams) {
     struct Case {
         const char* Name;
         Bytes Encoded;
-        int Width;
         Bytes Expected;
+        int Width;
         bool Damaged;
     } cases[] = {
         // Without a leading clear code the first entry starts from code 0: 6 is "0 1".
-        {"no leading clear code", PackCodes(2, {{1, 3}, {2, 3}, {6, 4}, {5, 4}}), 5, {1, 2, 0, 1, 0}, false},
-        {"more pixels than the image", PackCodes(2, {{4, 3}, {3, 3}, {3, 3}, {3, 3}, {5, 3}}), 2, {3, 3}, false},
-        {"data ending early", PackCodes(2, {{4, 3}, {1, 3}}), 4, {1, 0, 0, 0}, true},
-        {"no data at all", Bytes{2, 0}, 3, {0, 0, 0}, true},
-        {"code size 12 clamped", PackCodes(12, {{512, 10}, {6, 10}, {7, 10}, {513, 10}}), 4, {2, 0, 0, 0}, true},
-        {"code size 1 clamped", PackCodes(1, {{4, 3}, {1, 3}, {1, 3}}), 2, {1, 0}, true},
-        {"end code after clear", PackCodes(2, {{4, 3}, {5, 3}}), 2, {0, 0}, false},
-        {"unterminated but complete", PackCodes(2, {{4, 3}, {1, 3}, {2, 3}}, false), 2, {1, 2}, false},
+        {"no leading clear code", PackCodes(2, {{1, 3}, {2, 3}, {6, 4}, {5, 4}}), {1, 2, 0, 1, 0}, 5, false},
+        {"more pixels than the image", PackCodes(2, {{4, 3}, {3, 3}, {3, 3}, {3, 3}, {5, 3}}), {3, 3}, 2, false},
+        {"data ending early", PackCodes(2, {{4, 3}, {1, 3}}), {1, 0, 0, 0}, 4, true},
+        {"no data at all", Bytes{2, 0}, {0, 0, 0}, 3, true},
+        {"code size 12 clamped", PackCodes(12, {{512, 10}, {6, 10}, {7, 10}, {513, 10}}), {2, 0, 0, 0}, 4, true},
+        {"code size 1 clamped", PackCodes(1, {{4, 3}, {1, 3}, {1, 3}}), {1, 0}, 2, true},
+        {"end code after clear", PackCodes(2, {{4, 3}, {5, 3}}), {0, 0}, 2, false},
+        {"unterminated but complete", PackCodes(2, {{4, 3}, {1, 3}, {2, 3}}, false), {1, 2}, 2, false},
     };
     for (const auto& c : cases) {
         // A heap copy of exactly the encoded bytes: any read past them is caught.
@@ -284,10 +284,13 @@ TEST(GifStream, ParsesTheHeaderAndScreen) {
         {"other version", SmallGif({}, {}, "GIF88a"), GifMessages::UnknownVersion},
         {"short signature", Bytes{'G', 'I', 'F', '8'}, GifMessages::UnknownVersion},
         {"short screen", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0}, GifMessages::StreamRead},
-        {"garbage first block", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 'x', 1}, GifMessages::StreamRead},
+        {"garbage first block", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 'x', 1},
+         GifMessages::StreamRead},
         {"unknown extension", SmallGif({0x21, 0x33, 0}), "Unrecognized extension block: 33"},
-        {"short control extension", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x21, 0xF9, 4}, GifMessages::StreamRead},
-        {"short application extension", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x21, 0xFF, 13, 'N'}, GifMessages::StreamRead},
+        {"short control extension", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x21, 0xF9, 4},
+         GifMessages::StreamRead},
+        {"short application extension", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x21, 0xFF, 13, 'N'},
+         GifMessages::StreamRead},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ErrorOf(c.Data), c.Error) << c.Name;
@@ -316,11 +319,13 @@ TEST(GifStream, KeepsOnlyTheExtensionsThatMatter) {
     Bytes plainText{0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     Bytes controlThenText = Control(1 | (2 << 2), 50, 1);
     controlThenText.insert(controlThenText.end(), plainText.begin(), plainText.end());
-    const auto& cleared = Parse(SmallGif(controlThenText)).Frames.at(0).Frame;
+    const GifFile clearedFile = Parse(SmallGif(controlThenText));
+    const auto& cleared = clearedFile.Frames.at(0).Frame;
     EXPECT_EQ(cleared.DelayMs, 0u);
     EXPECT_EQ(cleared.TransparentKey, clNone);
 
-    const auto& frame = Parse(SmallGif(Control(1 | (2 << 2), 50, 1))).Frames.at(0).Frame;
+    const GifFile file = Parse(SmallGif(Control(1 | (2 << 2), 50, 1)));
+    const auto& frame = file.Frames.at(0).Frame;
     EXPECT_EQ(frame.DelayMs, 500u);
     EXPECT_EQ(frame.DisposalMode, 2);
     EXPECT_EQ(frame.TransparentKey, 0xFFFFFFu);
@@ -340,8 +345,7 @@ TEST(GifStream, PlacesComments) {
     twoGroups.insert(twoGroups.end() - 1, second.begin(), second.end());
     Bytes both = Comment("one");
     both.insert(both.end(), second.begin(), second.end());
-    EXPECT_EQ(Parse(SmallGif({}, both)).Screen.CommentLines,
-              (std::vector<std::string>{"one", "\r\n\r\n", "two"}));
+    EXPECT_EQ(Parse(SmallGif({}, both)).Screen.CommentLines, (std::vector<std::string>{"one", "\r\n\r\n", "two"}));
 }
 
 TEST(GifStream, ToleratesDamagedAndOddImages) {

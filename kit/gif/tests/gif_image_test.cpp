@@ -55,6 +55,15 @@ QImage Indexed(int width, int height, const QList<QRgb>& colors, int seed) {
     return image;
 }
 
+QImage DrawnOnWhite(TGraphic& picture, QSize size) {
+    QImage canvas(size, QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    picture.Draw(painter, canvas.rect());
+    painter.end();
+    return canvas;
+}
+
 // The decoded frame as colours, for comparing pictures whatever their format.
 QImage Colors(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
 
@@ -72,6 +81,12 @@ public:
     void WriteToStream(QIODevice&) override {}
 };
 
+// A picture that can neither become a bitmap nor draw itself.
+class TFailingPicture : public TDrawnPicture {
+public:
+    void Draw(QPainter&, const QRect&) override { throw EInvalidGraphicOperation("cannot draw"); }
+};
+
 TEST(GifImage, NewImageIsEmpty) {
     TGIFImage image;
     EXPECT_EQ(image.FrameCount(), 0);
@@ -82,12 +97,7 @@ TEST(GifImage, NewImageIsEmpty) {
     EXPECT_EQ(image.LogicalHeight(), 0);
     EXPECT_TRUE(image.Palette().isEmpty());
     EXPECT_FALSE(image.Transparent());  // no frame has a key colour
-    QImage canvas(4, 4, QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    image.Draw(painter, canvas.rect());
-    painter.end();
-    EXPECT_EQ(canvas.pixel(1, 1), qRgb(255, 255, 255));
+    EXPECT_EQ(DrawnOnWhite(image, QSize(4, 4)).pixel(1, 1), qRgb(255, 255, 255));
     EXPECT_EQ(ErrorOf([&] { image.SetWidth(3); }), "Cannot change the Size of a GIF image");
     EXPECT_EQ(ErrorOf([&] { image.SetHeight(3); }), "Cannot change the Size of a GIF image");
     EXPECT_EQ(ErrorOf([&] { image.FrameAt(0); }), "List index out of bounds (0)");
@@ -118,11 +128,10 @@ TEST(GifImage, AppendsAndAssignsFrames) {
     EXPECT_EQ(inside.OwnColorTable(), image.FrameAt(0)->OwnColorTable());
 
     // A failed append leaves the image as it was.
-    TJPEGImage broken;
-    QByteArray junk("not a jpeg");
-    QBuffer buffer(&junk);
-    buffer.open(QIODevice::ReadOnly);
-    EXPECT_THROW(broken.ReadFromStream(buffer), EInvalidGraphicOperation);
+    TFailingPicture failing;
+    EXPECT_EQ(ErrorOf([&] { image.AppendFrame(&failing); }), "cannot draw");
+    EXPECT_EQ(image.FrameCount(), 2);
+    EXPECT_EQ(image.ActiveFrameIndex(), 1);
 }
 
 TEST(GifImage, DrawsPicturesThatAreNotBitmapsOnFuchsia) {
@@ -139,11 +148,7 @@ TEST(GifImage, DrawsPicturesThatAreNotBitmapsOnFuchsia) {
     EXPECT_TRUE(image.Transparent());
 
     // Drawn transparent, the fuchsia stays see-through.
-    QImage canvas(5, 4, QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    image.Draw(painter, canvas.rect());
-    painter.end();
+    const QImage canvas = DrawnOnWhite(image, QSize(5, 4));
     EXPECT_EQ(canvas.pixel(0, 0), qRgb(255, 255, 255));
     EXPECT_EQ(canvas.pixel(2, 2), qRgb(0, 0, 255));
 }
@@ -310,7 +315,14 @@ TEST(GifImage, ReadsDamagedAndHostileFilesSafely) {
     const size_t descriptor = 13 + 6 + 1;  // header, screen, 2-colour table, then ","
     const Case cases[] = {
         {"zero-size frame on a zero-size screen",
-         {{6, 0}, {7, 0}, {8, 0}, {9, 0}, {descriptor + 4, 0}, {descriptor + 5, 0}, {descriptor + 6, 0}, {descriptor + 7, 0}},
+         {{6, 0},
+          {7, 0},
+          {8, 0},
+          {9, 0},
+          {descriptor + 4, 0},
+          {descriptor + 5, 0},
+          {descriptor + 6, 0},
+          {descriptor + 7, 0}},
          "",
          true},
         {"65535 x 65535 frame",

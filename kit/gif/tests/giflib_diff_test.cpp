@@ -36,7 +36,7 @@ TEST(GiflibDifferential, BothDecodeOurFilesToTheSameIndices) {
 }
 
 TEST(GiflibDifferential, WeDecodeWhatGiflibEncodes) {
-    for (auto sample : Corpus()) {
+    for (const auto& sample : Corpus()) {
         // giflib encodes with the table's code size and one table.
         bool fits = sample.GlobalTableBits > 0;
         for (const auto& frame : sample.Frames) {

@@ -22,7 +22,7 @@ struct Bmp {
     // Palette entry as blue, green, red, reserved.
     std::array<uint8_t, 4> Entry(int i) const {
         std::array<uint8_t, 4> entry{};
-        std::memcpy(entry.data(), Data.constData() + 54 + 4 * i, 4);
+        std::memcpy(entry.data(), Data.constData() + 54 + size_t{4} * i, 4);
         return entry;
     }
     // Index of the pixel at x in the row shown at y from the top.
@@ -66,10 +66,8 @@ TEST(KitGraph, WritesTheBmpHeaders) {
         uint32_t ColorsUsed;
         std::array<uint8_t, 4> LastEntry;
     } cases[] = {
-        {rmHistogram, 0, {128, 128, 128, 0}},
-        {rmFixed7R8G4B, 224, {128, 128, 128, 128}},
-        {rmFixed6R6G6B, 216, {128, 128, 128, 128}},
-        {rmTriple, 0, {0, 0, 0, 0}},
+        {rmHistogram, 0, {128, 128, 128, 0}},       {rmFixed7R8G4B, 224, {128, 128, 128, 128}},
+        {rmFixed6R6G6B, 216, {128, 128, 128, 128}}, {rmTriple, 0, {0, 0, 0, 0}},
         {rmGrayscale, 0, {255, 255, 255, 0}},
     };
     for (const auto& c : cases) {
