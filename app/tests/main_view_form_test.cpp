@@ -23,20 +23,9 @@ constexpr const char* OneReader = "clock virtual\ndevice H1 4 KEV-4 Desk Reader\
 constexpr const char* TwoReaders =
     "clock virtual\ndevice H1 4 KEV-4 Desk Reader\nname H1 KEV-4 Desk v2.10\ndevice H2 3 KEV-3 Wall Reader\n";
 
-class MainView : public ::testing::Test, public testing::TWindowTestBase {
+class MainView : public ::testing::Test, public testing::TMainViewTestBase {
 protected:
     void SetUp() override { Start(NoReaders); }
-    void TearDown() override { OptionsForm = nullptr; }
-
-    void Start(const char* Scenario) {
-        ASSERT_EQ(FKev3.Load(Scenario), 0);
-        OptionsForm = nullptr;
-        FView.reset();
-        FOptions = std::make_unique<TOptionsForm>(FPaths.SettingsFile(), FServices);
-        OptionsForm = FOptions.get();
-        FView = std::make_unique<TMainViewForm>(FPaths, FServices);
-        FView->InitializeForm();
-    }
 
     void AddCardRow() const {
         kit::TMemoryData& events = FView->EventsMemoryData;
@@ -55,11 +44,6 @@ protected:
         readers.GotoBookmark(bookmark);
         return values;
     }
-
-    sim::TFtdiSimControl FFtdi;  // no KEV-2 readers
-    sim::TKEV3SimControl FKev3;
-    std::unique_ptr<TOptionsForm> FOptions;
-    std::unique_ptr<TMainViewForm> FView;
 };
 
 TEST_F(MainView, EnablesEveryCommandByModeAndRowCounts) {

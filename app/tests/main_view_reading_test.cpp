@@ -26,20 +26,9 @@ constexpr const char* Card2 = "card H1 T00000000000ABCDE\n";
 const QString Line1Codes = ";78187493520;0005666960;086,30864;1234567890";
 const QString Line2Codes = ";0000703710;0000703710;010,48350;000ABCDE";
 
-class MainViewReading : public ::testing::Test, public testing::TWindowTestBase {
+class MainViewReading : public ::testing::Test, public testing::TMainViewTestBase {
 protected:
     void SetUp() override { Start(OneReader); }
-    void TearDown() override { OptionsForm = nullptr; }
-
-    void Start(const char* Scenario) {
-        ASSERT_EQ(FKev3.Load(Scenario), 0);
-        OptionsForm = nullptr;
-        FView.reset();
-        FOptions = std::make_unique<TOptionsForm>(FPaths.SettingsFile(), FServices);
-        OptionsForm = FOptions.get();
-        FView = std::make_unique<TMainViewForm>(FPaths, FServices);
-        FView->InitializeForm();
-    }
     // One tick of the polling timer, one period after the last.
     void Tick(int Count = 1) {
         for (int i = 0; i < Count; ++i) {
@@ -68,11 +57,6 @@ protected:
                !FView->TrayIcon1->Animated() && !FView->CsvFileOpen();
     }
     QColor CountColour() const { return FView->CardCodesLabel->palette().color(QPalette::Window); }
-
-    sim::TFtdiSimControl FFtdi;  // no KEV-2 readers
-    sim::TKEV3SimControl FKev3;
-    std::unique_ptr<TOptionsForm> FOptions;
-    std::unique_ptr<TMainViewForm> FView;
 };
 
 TEST_F(MainViewReading, ReadOneCard) {

@@ -93,6 +93,21 @@ TWindowTestBase::TWindowTestBase() {
 
 TWindowTestBase::~TWindowTestBase() { TLocalization::LoadLanguageFile(FDir.filePath("none.ini")); }
 
+TMainViewTestBase::~TMainViewTestBase() {
+    FView.reset();
+    OptionsForm = nullptr;
+}
+
+void TMainViewTestBase::Start(const char* Scenario) {
+    ASSERT_EQ(FKev3.Load(Scenario), 0);
+    OptionsForm = nullptr;
+    FView.reset();
+    FOptions = std::make_unique<TOptionsForm>(FPaths.SettingsFile(), FServices);
+    OptionsForm = FOptions.get();
+    FView = std::make_unique<TMainViewForm>(FPaths, FServices);
+    FView->InitializeForm();
+}
+
 void TWindowTestBase::WriteFile(const QString& RelativeName, const QByteArray& Text) const {
     const QString name = QDir(FDir.path()).filePath(RelativeName);
     QDir().mkpath(QFileInfo(name).path());

@@ -9,9 +9,13 @@
 
 #include "app/app_paths.h"
 #include "app/app_services.h"
+#include "app/main_view_form.h"
+#include "app/options_form.h"
 #include "kit/testing/fake_tray_backend.h"
 #include "platform/testing/fake_clock.h"
 #include "platform/testing/recording_key_sink.h"
+#include "sim/ftdi/ftdi_sim_control.h"
+#include "sim/kev3/kev3_sim_control.h"
 
 namespace app::testing {
 
@@ -47,6 +51,20 @@ public:
     kit::testing::TFakeTrayBackend* FTray = nullptr;  // the notification area of the last icon made
     bool FTrayWorks = true;                           // whether icons can be added to it
     platform::testing::FakeClock FClock;              // the pause after each card
+};
+
+// The main window and the options dialog over the simulated driver library.
+class TMainViewTestBase : public TWindowTestBase {
+public:
+    ~TMainViewTestBase() override;
+
+    // Loads Scenario into the simulated driver library and makes both windows anew.
+    void Start(const char* Scenario);
+
+    sim::TFtdiSimControl FFtdi;  // no KEV-2 readers
+    sim::TKEV3SimControl FKev3;
+    std::unique_ptr<TOptionsForm> FOptions;
+    std::unique_ptr<TMainViewForm> FView;
 };
 
 }  // namespace app::testing
