@@ -1,6 +1,6 @@
 // The real program under an X server, against the simulated driver libraries:
 // a log-on start ("/AutoRun" with its option on) reads multiple cards from the
-// simulated KEV-4 reader and types each code into another X client's focused
+// last of two simulated KEV-4 readers and types each code into another X client's focused
 // text box, and appends it to the card file. A screenshot of the screen is
 // kept in the build tree.
 
@@ -43,7 +43,8 @@ protected:
                   "[Options]\nFirstStart=False\nAutoRunCheckBox_Checked=True\nSaveToFileEdit_Text=Codes.csv\n"
                   "PlaySoundCheckBox_Checked=False\n");
         WriteText(FDir.filePath("readers.txt"),
-                  "clock real\ndevice H1 4 KEV-4 Test Reader\ncard H1 R0000001234567890\n");
+                  "clock real\ndevice H1 4 KEV-4 First Reader\ncard H1 R00000000000000AA\n"
+                  "device H2 4 KEV-4 Last Reader\ncard H2 R0000001234567890\n");
     }
     void TearDown() override {
         FProgram.terminate();
@@ -73,7 +74,7 @@ protected:
     QProcess FProgram;
 };
 
-TEST_F(ProgramX11, ALogOnStartTypesEachCardIntoTheFocusedClient) {
+TEST_F(ProgramX11, ALogOnStartTypesTheLastReadersCardsIntoTheFocusedClient) {
     testing::TTextBoxSession box(true);
     StartProgram({"/AutoRun"});
     QByteArray typed;
