@@ -3,9 +3,10 @@
 // reading loop with its 100 ms polling timer, the reader facade and SendKeys
 // on the X11 key sink. A card appears at a random moment relative to the
 // timer, so the figure includes the wait for the next tick. Run by hand under
-// an X server with both simulated libraries on the library path, e.g.
-//   LD_LIBRARY_PATH=build/release/sim/ftdi:build/release/sim/kev3 \
-//   xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" build/release/bench/card_latency [cards]
+// an X server with both simulated libraries on the library path, from a build
+// with tests (the helper text box is a test program), e.g. with
+//   export LD_LIBRARY_PATH=build/debug/sim/ftdi:build/debug/sim/kev3
+//   xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" build/debug/bench/card_latency [cards]
 
 #include <QApplication>
 #include <QTimer>
