@@ -297,10 +297,10 @@ void TGIFFrame::EncodeFromDib(const QByteArray& dib) {
     const auto height = static_cast<int32_t>(ReadLe32(data + 22));
     const int bitCount = data[28] | (data[29] << 8);
     const int colors = bitCount == 1 ? 2 : bitCount == 4 ? 16 : bitCount == 8 ? 256 : 0;
-    if (colors == 0 || width <= 0 || height == 0 || height == INT32_MIN) {
+    if (colors == 0 || width <= 0 || height <= 0) {
         fail();
     }
-    const int rows = std::abs(height);
+    const int rows = height;
     Guarded([&] { CheckGifPixelCount(width, rows); });
     const int64_t stride = DibStride(width, bitCount);
     if (54 + 4 * static_cast<size_t>(colors) > size || offset > size ||
@@ -319,10 +319,9 @@ void TGIFFrame::EncodeFromDib(const QByteArray& dib) {
         color[2] = entry[0];
     }
     item.EncodedData.clear();
-    // Rows are stored bottom-up unless the height is negative.
+    // Rows are stored bottom-up.
     auto* pixels = const_cast<uint8_t*>(data + offset);
-    const PixelPlane plane = height > 0 ? PixelPlane{pixels + stride * (rows - 1), -stride, width, rows, bitCount}
-                                        : PixelPlane{pixels, stride, width, rows, bitCount};
+    const PixelPlane plane{pixels + stride * (rows - 1), -stride, width, rows, bitCount};
     try {
         const GifProgress progress = FOwnerImage ? FOwnerImage->ProgressTarget() : GifProgress{};
         Guarded([&] {
