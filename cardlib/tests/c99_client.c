@@ -11,6 +11,12 @@ int main(void) {
         puts("mifareLibVer failed");
         return 1;
     }
+    char frame[64];
+    uint8_t length = 0;
+    if (readCardBufferHost(1, frame, &length) != 0 || length != 9) {
+        puts("readCardBufferHost failed");
+        return 1;
+    }
     puts(text);
     return 0;
 }

@@ -5,18 +5,12 @@
 #include <cstring>
 #include <string>
 
+#include "answer_frames.h"
+
 namespace {
 
-std::string Checked(std::string body) {
-    body += frameChecksum(body.data(), static_cast<unsigned>(body.size()));
-    return body;
-}
-
-// An answer frame from `address`/`command` (two hex characters each) with the
-// raw data-field text given.
-std::string Answer(const std::string& address, const std::string& command, const std::string& text) {
-    return Checked("\x01s" + address + command + "\x02" + text + "\x03");
-}
+using cardtest::Answer;
+using cardtest::Checked;
 
 int Decode(const std::string& answer, uint8_t address, uint8_t command, uint8_t expected, FrameRecord& record) {
     return decodeResponse(address, command, expected, answer.data(), static_cast<uint8_t>(answer.size()), &record);

@@ -180,7 +180,7 @@ const QImage& TGIFFrame::EnsureBitmap() {
     image.fill(0);
     QList<QRgb> colors(1 << depth, qRgb(0x80, 0x80, 0x80));
     for (int i = 0; i < std::min<int>(item.ColorTable.Count, colors.size()); ++i) {
-        colors[i] = ColorToQRgb(item.ColorTable.ColorAt(i));
+        colors[i] = ToQColor(item.ColorTable.ColorAt(i)).rgb();
     }
     image.setColorTable(colors);
     const PixelPlane plane{image.bits(), image.bytesPerLine(), image.width(), image.height(), depth == 1 ? 1 : 8};
@@ -209,7 +209,7 @@ int TGIFFrame::FrameHeight() {
 const QImage& TGIFFrame::MaskedBitmap() {
     if (!FMaskedBitmap) {
         const QImage& bitmap = EnsureBitmap();
-        const QRgb key = ColorToQRgb(FData.TransparentKey) | 0xFF000000u;
+        const QRgb key = ToQColor(FData.TransparentKey).rgb();
         QImage masked;
         if (bitmap.colorCount() > 0) {
             // Indexed: make every table entry of the key colour see-through.

@@ -291,14 +291,14 @@ TEST(GifImage, ReportsProgressAndStopsOnASilentAbort) {
     QString ending;
     fresh.OnProgress = [&](TGraphic*, TProgressStage stage, int, bool, const QRect&, const QString& message) {
         if (stage == TProgressStage::psRunning) {
-            throw EAbort("stop");
+            throw EAbort();
         }
         if (stage == TProgressStage::psEnding) {
             ending = message;
         }
     };
     EXPECT_THROW(Save(fresh), EAbort);
-    EXPECT_EQ(ending, "stop");
+    EXPECT_EQ(ending, "Operation aborted");
     EXPECT_TRUE(fresh.FrameAt(0)->Item().Data.EncodedData.empty());
     EXPECT_EQ(fresh.FrameAt(0)->DelayMs(), 0u);
 }

@@ -1,0 +1,174 @@
+#include "kit/app_utils.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "kit/props_storage.h"
+#include "kit/str_utils.h"
+
+namespace kit {
+namespace {
+
+std::function<TScreenMetrics()>& MetricsProvider() {
+    static std::function<TScreenMetrics()> provider;
+    return provider;
+}
+
+QString ResolutionSuffix() {
+    const TScreenMetrics screen = ScreenMetrics();
+    return QString("(%1x%2)").arg(screen.Width).arg(screen.Height);
+}
+
+QString ClassName(const QObject* Object) {
+    return QString::fromLatin1(Object->metaObject()->className()).section("::", -1);
+}
+
+bool IsForm(const QObject* Object) {
+    const auto* widget = qobject_cast<const QWidget*>(Object);
+    return widget != nullptr && widget->isWindow();
+}
+
+QString Rectangle(int A, int B, int C, int D) { return QString("%1,%2,%3,%4").arg(A).arg(B).arg(C).arg(D); }
+
+}  // namespace
+
+TScreenMetrics ScreenMetrics() {
+    if (MetricsProvider()) {
+        return MetricsProvider()();
+    }
+    TScreenMetrics metrics;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        metrics.Width = screen->size().width();
+        metrics.Height = screen->size().height();
+        metrics.PixelsPerInch = qRound(screen->logicalDotsPerInch());
+    }
+    return metrics;
+}
+
+void SetScreenMetricsProvider(std::function<TScreenMetrics()> Provider) { MetricsProvider() = std::move(Provider); }
+
+QString DefaultSectionName(const QObject* Component) {
+    if (Component == nullptr) {
+        return {};
+    }
+    if (IsForm(Component)) {
+        return ClassName(Component);
+    }
+    if (const auto* control = qobject_cast<const QWidget*>(Component)) {
+        return ClassName(control->window()) + control->objectName();
+    }
+    const QObject* owner = ComponentOwner(Component);
+    if (owner != nullptr && IsForm(owner)) {
+        return QString("%1.%2").arg(ClassName(owner), Component->objectName());
+    }
+    return Component->objectName();
+}
+
+QString DefaultIniFileName() { return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".INI"; }
+
+QString StorageReadString(const TIniFile* Store, const QString& Section, const QString& Ident, const QString& Default) {
+    return Store == nullptr ? Default : Store->ReadString(Section, Ident, Default);
+}
+
+void StorageWriteString(TIniFile* Store, const QString& Section, const QString& Ident, const QString& Value) {
+    if (Store == nullptr) {
+        return;
+    }
+    const bool quoted =
+        !Value.isEmpty() && (Value.front() == '"' || Value.front() == '\'') && Value.back() == Value.front();
+    Store->WriteString(Section, Ident, quoted ? "\"" + Value + "\"" : Value);
+}
+
+int StorageReadInteger(const TIniFile* Store, const QString& Section, const QString& Ident, int Default) {
+    return Store == nullptr ? Default : Store->ReadInteger(Section, Ident, Default);
+}
+
+void StorageWriteInteger(TIniFile* Store, const QString& Section, const QString& Ident, int Value) {
+    if (Store != nullptr) {
+        Store->WriteInteger(Section, Ident, Value);
+    }
+}
+
+QString ReadResolutionKey(const TIniFile* Store, const QString& Section, const QString& Ident) {
+    const QString value = StorageReadString(Store, Section, Ident + ResolutionSuffix(), QString());
+    return value.isEmpty() ? StorageReadString(Store, Section, Ident, QString()) : value;
+}
+
+void WriteResolutionKey(TIniFile* Store, const QString& Section, const QString& Ident, const QString& Value) {
+    StorageWriteString(Store, Section, Ident + ResolutionSuffix(), Value);
+    StorageWriteString(Store, Section, Ident, Value);
+}
+
+void SaveWindowPlacement(QWidget* Form, TIniFile* Store, const QString& Section) {
+    int showCmd = 1;
+    if (Form->isMinimized()) {
+        showCmd = 2;
+    } else if (Form->isMaximized()) {
+        showCmd = 3;
+    }
+    const QRect normal = Form->normalGeometry().isValid() ? Form->normalGeometry() : Form->geometry();
+    StorageWriteInteger(Store, Section, "Flags", 0);
+    StorageWriteInteger(Store, Section, "ShowCmd", showCmd);
+    StorageWriteInteger(Store, Section, "PixelsPerInch", ScreenMetrics().PixelsPerInch);
+    WriteResolutionKey(Store, Section, "MinMaxPos", Rectangle(-1, -1, -1, -1));
+    WriteResolutionKey(
+        Store, Section, "NormPos",
+        Rectangle(normal.left(), normal.top(), normal.left() + normal.width(), normal.top() + normal.height()));
+}
+
+void LoadWindowPlacement(QWidget* Form, const TIniFile* Store, const QString& Section, bool LoadState,
+                         bool LoadPosition) {
+    if (!LoadState && !LoadPosition) {
+        return;
+    }
+    if (LoadPosition) {
+        const QString delimiters = " ,";
+        bool found = !ReadResolutionKey(Store, Section, "MinMaxPos").isEmpty();
+        const QString text = ReadResolutionKey(Store, Section, "NormPos");
+        const QRect current = Form->geometry();
+        int edges[4] = {current.left(), current.top(), current.left() + current.width(),
+                        current.top() + current.height()};
+        if (!text.isEmpty()) {
+            found = true;
+            for (int i = 0; i < 4; ++i) {
+                bool ok = false;
+                const int value = PickWord(i + 1, text, delimiters).toInt(&ok);
+                edges[i] = ok ? value : edges[i];
+            }
+        }
+        const int screenPpi = ScreenMetrics().PixelsPerInch;
+        if (StorageReadInteger(Store, Section, "PixelsPerInch", screenPpi) != screenPpi) {
+            found = false;
+        }
+        if (found) {
+            if (Form->minimumSize() == Form->maximumSize()) {
+                edges[2] = edges[0] + current.width();
+                edges[3] = edges[1] + current.height();
+            }
+            if (edges[2] > edges[0]) {
+                Form->setGeometry(edges[0], edges[1], edges[2] - edges[0], edges[3] - edges[1]);
+            }
+        }
+    }
+    if (LoadState) {
+        Qt::WindowStates state = Form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+        switch (StorageReadInteger(Store, Section, "ShowCmd", 0)) {
+            case 2:
+            case 6:
+            case 7:
+                state |= Qt::WindowMinimized;
+                break;
+            case 3:
+                state |= Qt::WindowMaximized;
+                break;
+            default:
+                break;
+        }
+        Form->setWindowState(state);
+    }
+    Form->update();
+}
+
+}  // namespace kit

@@ -1,0 +1,25 @@
+// One application object for the widget tests of a test program.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <memory>
+
+namespace {
+
+class TQtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "kit_tests";
+        static char* argv[] = {name, nullptr};
+        FApplication = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { FApplication.reset(); }
+
+private:
+    std::unique_ptr<QApplication> FApplication;
+};
+
+[[maybe_unused]] ::testing::Environment* const Environment = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+
+}  // namespace

@@ -1,0 +1,116 @@
+#include "em_decoder.h"
+
+namespace reader {
+
+namespace {
+
+constexpr std::size_t FrameBits = 55;  // ten rows of five, four column bits, the stop bit
+constexpr std::string_view Header = "SSSSSSSSSSSSSSSS";
+constexpr char HexDigits[] = "0123456789ABCDEF";
+
+}  // namespace
+
+char TEmDecoder::RunSymbol(int Run, int T) {
+    if (Run < T / 4) {
+        return 'e';
+    }
+    if (Run <= T) {
+        return 'S';
+    }
+    return Run <= 3 * T ? 'L' : 'E';
+}
+
+bool TEmDecoder::Classify(std::span<const uint8_t> Samples, uint8_t DoutMask, int T, std::string& Code) {
+    FSymbols.clear();
+    const std::size_t count = Samples.size();
+    if (count > 0) {
+        auto level = [&](std::size_t i) { return (Samples[i] & DoutMask) != 0; };
+        const bool level0 = level(0);
+        // The first run is skipped: its start was not seen.
+        std::size_t i = 1;
+        while (i + 2 < count && level(i) == level0) {
+            ++i;
+        }
+        bool current = !level0;
+        int run = 0;
+        for (; i < count; ++i) {
+            if (level(i) == current) {
+                ++run;
+            } else {
+                FSymbols += RunSymbol(run, T);
+                current = !current;
+                run = 1;
+            }
+        }
+    }
+    // The bit scan stops at these blanks.
+    FSymbols += "  ";
+    FSearchPos = 0;
+    return Decode(Code);
+}
+
+std::string TEmDecoder::FollowBits(std::size_t K) const {
+    std::string bits;
+    bool level = true;
+    while (bits.size() < FrameBits) {
+        if (FSymbols[K] == 'L') {
+            level = !level;
+            K += 1;
+        } else if (FSymbols[K] == 'S' && K + 1 < FSymbols.size() && FSymbols[K + 1] == 'S') {
+            K += 2;
+        } else {
+            break;
+        }
+        bits += level ? '1' : '0';
+    }
+    return bits;
+}
+
+bool TEmDecoder::CheckFrame(const std::string& Bits, std::string& Code) {
+    Code.clear();
+    int column = 0;
+    for (int row = 0; row < 10; ++row) {
+        int nibble = 0;
+        int parity = 0;
+        for (int b = 0; b < 5; ++b) {
+            const int bit = Bits[5 * row + b] - '0';
+            parity ^= bit;
+            if (b < 4) {
+                nibble = (nibble << 1) | bit;
+            }
+        }
+        if (parity != 0) {
+            Code.clear();
+            return false;
+        }
+        column ^= nibble;
+        Code += HexDigits[nibble];
+    }
+    int columnBits = 0;
+    for (int b = 50; b < 54; ++b) {
+        columnBits = (columnBits << 1) | (Bits[b] - '0');
+    }
+    if (columnBits != column || Bits[54] != '0' || Code == "0000000000") {
+        Code.clear();
+        return false;
+    }
+    return true;
+}
+
+bool TEmDecoder::Decode(std::string& Code) {
+    for (;;) {
+        const std::size_t at = FSymbols.find(Header, FSearchPos);
+        if (at == std::string::npos) {
+            return false;
+        }
+        // A run of eight equal data bits looks like a header too; a rejected
+        // candidate is followed by a search one letter further on.
+        FSearchPos = at + 1;
+        const std::string bits = FollowBits(at + Header.size());
+        if (bits.size() == FrameBits && CheckFrame(bits, Code)) {
+            return true;
+        }
+    }
+}
+
+}  // namespace reader
