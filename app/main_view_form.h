@@ -100,6 +100,8 @@ public:
     void Exit1Click();
     void ShowZintareko1Click();
     void FormCloseQuery();
+    // The card list's hexadecimal column, from its decimal code.
+    void EventsMemoryDataCalcFields();
 
     std::uint8_t Mode() const { return FMode; }
     bool BusyAnimation() const { return FBusyAnimation; }

@@ -317,6 +317,10 @@ TEST_F(MainView, ClosingEndsReadingAndMenuCommandsReachTheirServices) {
 
     AddCardRow();
     FView->UpdateCardCount();
+    // The hexadecimal column is calculated from the decimal code.
+    const kit::TDBGridModel& cards = FView->DBGrid2->Model();
+    EXPECT_EQ(cards.data(cards.index(0, 1)).toString(), "0004886718345");
+    EXPECT_EQ(cards.data(cards.index(0, 4)).toString(), "0123456789");
     FView->ClearListToolButton->click();
     EXPECT_EQ(FView->EventsMemoryData.RecordCount(), 0);
     EXPECT_EQ(FView->CardCodesLabel->text(), " Card codes (0)");
