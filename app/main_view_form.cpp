@@ -1,0 +1,342 @@
+#include "app/main_view_form.h"
+
+#include <QCloseEvent>
+#include <QWindowStateChangeEvent>
+
+#include "app/about_box.h"
+#include "app/localization.h"
+#include "app/options_form.h"
+#include "app/select_lang_form.h"
+
+namespace app {
+namespace {
+
+constexpr const char* Section = "MainViewForm";
+
+QString Tr(const char* Key, const QString& Default) { return TLocalization::Translate(Section, Key, Default); }
+
+QString Misc(const char* Key, const QString& Default) { return TLocalization::Translate("Misc", Key, Default); }
+
+void TranslateAction(QAction* Action, const char* Key) { Action->setText(Tr(Key, Action->text())); }
+
+void TranslateMenu(QMenu* Menu, const char* Key) { Menu->setTitle(Tr(Key, Menu->title())); }
+
+}  // namespace
+
+TMainViewForm::TMainViewForm(const TAppPaths& Paths, TAppServices& Services, QWidget* Parent)
+    : QMainWindow(Parent), FPaths(Paths), FServices(Services) {
+    CreateComponents();
+    ConnectCommands();
+}
+
+TMainViewForm::~TMainViewForm() {
+    // The grids go before the tables they show.
+    delete DBGrid1;
+    delete DBGrid2;
+}
+
+void TMainViewForm::ConnectCommands() {
+    const auto bind = [this](QObject* Sender, void (TMainViewForm::*Handler)()) {
+        if (auto* button = qobject_cast<QToolButton*>(Sender)) {
+            connect(button, &QToolButton::clicked, this, Handler);
+        } else {
+            connect(qobject_cast<QAction*>(Sender), &QAction::triggered, this, Handler);
+        }
+    };
+    bind(RefreshListToolButton, &TMainViewForm::RefreshListToolButtonClick);
+    bind(RefreshListMeuItem, &TMainViewForm::RefreshListToolButtonClick);
+    bind(ClearListToolButton, &TMainViewForm::ClearListToolButtonClick);
+    bind(ClearListMenuItem, &TMainViewForm::ClearListToolButtonClick);
+    bind(OptionsMenuItem, &TMainViewForm::OptionsMenuItemClick);
+    bind(SelectLanguageMenuItem, &TMainViewForm::SelectLanguageExecute);
+    bind(About1, &TMainViewForm::About1Click);
+    bind(Talvohomepage1, &TMainViewForm::Talvohomepage1Click);
+    bind(Exit1, &TMainViewForm::Exit1Click);
+    bind(ShowZintareko1, &TMainViewForm::ShowZintareko1Click);
+}
+
+void TMainViewForm::Guarded(const std::function<void()>& Command) {
+    try {
+        Command();
+    } catch (const std::exception& Error) {
+        FServices.ShowError(QString::fromUtf8(Error.what()));
+    }
+}
+
+void TMainViewForm::showEvent(QShowEvent* Event) {
+    QMainWindow::showEvent(Event);
+    FormShow();
+}
+
+void TMainViewForm::FormShow() {
+    Guarded([this] { InitializeForm(); });
+}
+
+void TMainViewForm::InitializeForm() {
+    if (FInitialized) {
+        return;
+    }
+    TranslateForm();
+    SetMode(ModeIdle);
+    RefreshReaderList();
+    UpdateCardCount();
+    FInitialized = true;
+}
+
+void TMainViewForm::UpdateCaption() {
+    const QString version = FServices.AppVersion();
+    const QString title = Tr("Self", "Talvo Zintareko");
+    setWindowTitle(version.isEmpty() ? title : title + " " + version);
+}
+
+void TMainViewForm::TranslateForm() {
+    UpdateCaption();
+    TranslateMenu(File1, "File");
+    TranslateAction(RefreshListMeuItem, "RefreshList");
+    TranslateMenu(Help1, "Help");
+    TranslateAction(About1, "About");
+    TranslateAction(Talvohomepage1, "TalvoHomePage");
+    TranslateAction(ReadMultipleCardsMenuItem, "ReadMultiple");
+    TranslateAction(StopReadingMenuItem, "StopReading");
+    TranslateAction(ReadOneCardMenuItem, "ReadOneCard");
+    TranslateAction(Exit1, "Exit");
+    TranslateMenu(ools1, "Tools");
+    TranslateAction(OptionsMenuItem, "Options");
+    TranslateAction(ClearListMenuItem, "ClearList");
+    TranslateAction(SaveAsMenuItem, "SaveAs");
+    TranslateAction(SelectLanguageMenuItem, "SelectLanguage");
+    TranslateAction(Hideafterminimize1, "HideAfterMinimize");
+    TranslateAction(ShowZintareko1, "OpenZintarekoProgram");
+    Readmultiplecards1->setText(ReadMultipleCardsMenuItem->text());
+    Stopreading1->setText(StopReadingMenuItem->text());
+    // The labels' defaults are their design texts, so the leading blank is
+    // never doubled.
+    CardCodesLabel->setText(" " + Tr("CardCodes", "Card codes"));
+    ReaderListLabel->setText(" " + Tr("ReaderList", "Reader list"));
+    const std::pair<QToolButton*, QAction*> twins[] = {
+        {RefreshListToolButton, RefreshListMeuItem},
+        {ClearListToolButton, ClearListMenuItem},
+        {ReadMultipleCardsToolButton, ReadMultipleCardsMenuItem},
+        {ReadOneCardToolButton, ReadOneCardMenuItem},
+        {StopReadingToolButton, StopReadingMenuItem},
+        {SaveAsToolButton, SaveAsMenuItem},
+    };
+    for (const auto& [button, item] : twins) {
+        button->setText(item->text());
+    }
+    SaveDialog1.Filter = Tr("SaveDialogFilter", SaveDialog1.Filter);
+    SaveDialog1.Title = Tr("SaveDialogTitle", SaveDialog1.Title);
+    for (const auto& [table, prefix] : {std::pair{&ReadersMemoryData, QString("DBGrid1Column")},
+                                        std::pair{&EventsMemoryData, QString("DBGrid2Column")}}) {
+        for (int i = 0; i < table->FieldCount(); ++i) {
+            kit::TField& field = table->Fields(i);
+            field.SetDisplayLabel(TLocalization::Translate(Section, prefix + QString::number(i), field.DisplayLabel()));
+        }
+    }
+    DBGrid1->Model().Refresh();
+    DBGrid2->Model().Refresh();
+}
+
+void TMainViewForm::SetStatusText(const QString& Text) {
+    FStatusPanel->setText(Text);
+    FStatusPanel->repaint();
+}
+
+void TMainViewForm::SetMode(std::uint8_t Mode) {
+    FMode = Mode;
+    const auto reading = [this](const QString& Text) {
+        const kit::TField* device = ReadersMemoryData.IsEmpty() ? nullptr : &ReadersMemoryData.FieldByName("Device");
+        return Text + "  (" + (device != nullptr ? device->AsString() : QString()) + ")";
+    };
+    switch (Mode) {
+        case ModeIdle:
+            SetStatusText(Misc("Ready", "Ready"));
+            SetBusyAnimation(false);
+            break;
+        case ModeRefreshing:
+            SetStatusText("Refreshing reader list...");
+            break;
+        case ModeReadingOne:
+            SetStatusText(reading(Misc("ReadingOneCard", "Reading one card...")));
+            SetBusyAnimation(true);
+            break;
+        case ModeReadingMultiple:
+            SetStatusText(reading(Misc("ReadingMultipleCards", "Reading multiple cards...")));
+            SetBusyAnimation(true);
+            break;
+        default:
+            break;
+    }
+    UpdateControls();
+    if (Mode == ModeReadingMultiple && TOptions::SaveToFile()) {
+        SetStatusText(StatusText() + " [" + Misc("SavingToCSV", "Saving to CSV file:") + " " + TOptions::FileName() +
+                      "]");
+    }
+    if (Mode == ModeIdle && FCsvFileOpen) {
+        FCsvFileOpen = false;
+        FCsvFile.close();
+        if (FCsvFile.error() != QFileDevice::NoError) {
+            throw kit::Exception(FCsvFile.errorString());
+        }
+    }
+}
+
+void TMainViewForm::SetBusyAnimation(bool On) { FBusyAnimation = On; }
+
+void TMainViewForm::UpdateControls() {
+    const bool idle = FMode == ModeIdle;
+    const bool readers = ReadersMemoryData.RecordCount() > 0;
+    const bool events = EventsMemoryData.RecordCount() > 0;
+    RefreshListToolButton->setEnabled(idle);
+    ReadOneCardToolButton->setEnabled(readers && idle);
+    ReadMultipleCardsToolButton->setEnabled(readers && idle);
+    StopReadingToolButton->setEnabled(readers && (FMode == ModeReadingOne || FMode == ModeReadingMultiple));
+    ClearListToolButton->setEnabled(events);
+    SaveAsToolButton->setEnabled(events && idle);
+    OptionsMenuItem->setEnabled(idle);
+    DBGrid1->setEnabled(idle);
+    const std::pair<QAction*, QToolButton*> twins[] = {
+        {Readmultiplecards1, ReadMultipleCardsToolButton},
+        {ReadMultipleCardsMenuItem, ReadMultipleCardsToolButton},
+        {Stopreading1, StopReadingToolButton},
+        {StopReadingMenuItem, StopReadingToolButton},
+        {RefreshListMeuItem, RefreshListToolButton},
+        {ReadOneCardMenuItem, ReadOneCardToolButton},
+        {ClearListMenuItem, ClearListToolButton},
+        {SaveAsMenuItem, SaveAsToolButton},
+    };
+    for (const auto& [item, button] : twins) {
+        item->setEnabled(button->isEnabled());
+    }
+    DBGrid1->repaint();
+    repaint();
+}
+
+void TMainViewForm::RefreshReaderList() {
+    SetMode(ModeRefreshing);
+    try {
+        FillReaderList();
+    } catch (...) {
+        SetMode(ModeIdle);
+        throw;
+    }
+    SetMode(ModeIdle);
+}
+
+void TMainViewForm::FillReaderList() {
+    QStringList serials, descriptions, ports;
+    if (FServices.Readers->ListReaders(serials, descriptions, ports) != 0) {
+        return;
+    }
+    ReadersMemoryData.ClearTable();
+    for (qsizetype i = 0; i < serials.size(); ++i) {
+        const QString info = FServices.Readers->GetReaderInfo(serials[i], descriptions.value(i));
+        ReadersMemoryData.Append();
+        ReadersMemoryData.FieldByName("Device").SetAsString(Misc("Device", "Device") + " " + QString::number(i + 1));
+        ReadersMemoryData.FieldByName("SerialNumber").SetAsString(serials[i]);
+        ReadersMemoryData.FieldByName("COM").SetAsString(ports.value(i));
+        ReadersMemoryData.FieldByName("DeviceDescription").SetAsString(descriptions.value(i));
+        ReadersMemoryData.FieldByName("Info").SetAsString(info);
+        ReadersMemoryData.Post();
+    }
+}
+
+void TMainViewForm::UpdateCardCount() {
+    CardCodesLabel->setText(" " + Misc("CardCodes", "Card codes") + " (" +
+                            QString::number(EventsMemoryData.RecordCount()) + ")");
+    ClearListToolButton->setEnabled(EventsMemoryData.RecordCount() > 0);
+    ClearListMenuItem->setEnabled(ClearListToolButton->isEnabled());
+}
+
+void TMainViewForm::EventsMemoryDataCalcFields() {
+    EventsMemoryData.FieldByName("CardCode40Hex")
+        .SetAsString(FServices.Readers->CardCodeToHex(EventsMemoryData.FieldByName("CardCode").AsString(), 0));
+}
+
+void TMainViewForm::RefreshListToolButtonClick() {
+    Guarded([this] { RefreshReaderList(); });
+}
+
+void TMainViewForm::ClearListToolButtonClick() {
+    EventsMemoryData.ClearTable();
+    UpdateControls();
+    UpdateCardCount();
+}
+
+void TMainViewForm::OptionsMenuItemClick() {
+    if (OptionsForm != nullptr) {
+        FServices.ExecModal(*OptionsForm);
+    }
+}
+
+void TMainViewForm::RunLanguageSelector(bool AllowCancel) {
+    TSelectLangForm selector(FPaths, FServices);
+    selector.Button2->setEnabled(AllowCancel);
+    if (FServices.ExecModal(selector) != QDialog::Accepted) {
+        return;
+    }
+    // A language installed where there was none before takes effect now.
+    if (QFile::exists(FPaths.LangFile())) {
+        TLocalization::LoadLanguageFile(FPaths.LangFile());
+    }
+    TranslateForm();
+    // The translation put the label's bare text back; it shows the count.
+    UpdateCardCount();
+}
+
+void TMainViewForm::SelectLanguageExecute() {
+    Guarded([this] { RunLanguageSelector(true); });
+}
+
+void TMainViewForm::SelectLanguageAtFirstStart() { RunLanguageSelector(false); }
+
+void TMainViewForm::About1Click() {
+    TAboutBox about(FServices);
+    FServices.ExecModal(about);
+}
+
+void TMainViewForm::Talvohomepage1Click() { FServices.OpenUrl(QUrl(HomePage)); }
+
+void TMainViewForm::Exit1Click() { close(); }
+
+void TMainViewForm::ShowZintareko1Click() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+bool TMainViewForm::HandleSysCommand(unsigned Command) {
+    if (Command != SC_MINIMIZE || !Hideafterminimize1->isChecked()) {
+        return false;
+    }
+    hide();
+    return true;
+}
+
+void TMainViewForm::changeEvent(QEvent* Event) {
+    QMainWindow::changeEvent(Event);
+    if (Event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) != 0 &&
+        !(static_cast<QWindowStateChangeEvent*>(Event)->oldState() & Qt::WindowMinimized)) {
+        // The window system has minimised the window already; hide it once
+        // that change is through.
+        QMetaObject::invokeMethod(this, "HandleSysCommand", Qt::QueuedConnection, Q_ARG(unsigned, SC_MINIMIZE));
+    }
+}
+
+void TMainViewForm::FormCloseQuery() {
+    if (FMode != ModeIdle) {
+        SetMode(ModeIdle);
+    }
+}
+
+void TMainViewForm::closeEvent(QCloseEvent* Event) {
+    Guarded([this] { FormCloseQuery(); });
+    Event->accept();
+}
+
+bool TMainViewForm::ParamExists(const QString& Text, const QStringList& Arguments) {
+    return Arguments.mid(1).contains(Text, Qt::CaseSensitive);
+}
+
+}  // namespace app

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QStatusBar>
+#include <QToolButton>
+#include <cstdint>
+
+#include "app/app_paths.h"
+#include "app/app_services.h"
+#include "kit/db/db_grid.h"
+#include "kit/db/memory_data.h"
+
+namespace app {
+
+// The tool's main window: the reader list and the card list, the four modes
+// with their status texts and the enabling of every command, the reader-list
+// refresh, the menus (the notification-area icon's among them), options,
+// language and about, closing.
+//
+// Its parts live in files of their own: main_view_layout.cpp builds the
+// window, main_view_form.cpp holds the modes, the refresh, the translation
+// and the menu commands.
+class TMainViewForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    enum : std::uint8_t { ModeIdle = 0, ModeRefreshing = 1, ModeReadingOne = 2, ModeReadingMultiple = 3 };
+
+    TMainViewForm(const TAppPaths& Paths, TAppServices& Services, QWidget* Parent = nullptr);
+    ~TMainViewForm() override;
+
+    // Components, named as the window definition names them.
+    QLabel* ReaderListLabel;
+    QToolButton* RefreshListToolButton;
+    QToolButton* ReadOneCardToolButton;
+    QToolButton* ReadMultipleCardsToolButton;
+    QToolButton* StopReadingToolButton;
+    kit::TDBGrid* DBGrid1;
+    QLabel* CardCodesLabel;
+    QToolButton* ClearListToolButton;
+    QToolButton* SaveAsToolButton;
+    kit::TDBGrid* DBGrid2;
+    QStatusBar* StatusBar1;
+    QMenu* File1;
+    QAction* RefreshListMeuItem;
+    QAction* ClearListMenuItem;
+    QAction* SaveAsMenuItem;
+    QAction* Exit1;
+    QMenu* ools1;
+    QAction* ReadOneCardMenuItem;
+    QAction* ReadMultipleCardsMenuItem;
+    QAction* StopReadingMenuItem;
+    QAction* SelectLanguageMenuItem;
+    QAction* OptionsMenuItem;
+    QMenu* Help1;
+    QAction* About1;
+    QAction* Talvohomepage1;
+    QMenu* PopupMenu1;
+    QAction* Hideafterminimize1;
+    QAction* ShowZintareko1;
+    QAction* Readmultiplecards1;
+    QAction* Stopreading1;
+    TSaveDialog SaveDialog1{"Save card codes", "CSV files(*.csv)|*.csv", "csv"};
+    kit::TMemoryData ReadersMemoryData;
+    kit::TMemoryData EventsMemoryData;
+
+    // One-time set-up: translation, caption with the version, reader list.
+    // Errors of the reader layer pass to the caller.
+    void InitializeForm();
+    void TranslateForm();
+    void SetMode(std::uint8_t Mode);
+    void SetBusyAnimation(bool On);
+    void UpdateControls();
+    // Refills the reader list; the last reader listed becomes the current
+    // one. An error of the reader layer ends the refresh (mode idle, the rows
+    // so far kept) and passes to the caller.
+    void RefreshReaderList();
+    void UpdateCardCount();
+    // The language selector with Cancel disabled.
+    void SelectLanguageAtFirstStart();
+    // True when the system command was handled here: a minimise with "Hide
+    // after minimize" checked hides the window.
+    Q_INVOKABLE bool HandleSysCommand(unsigned Command);
+    // True when one of the command-line parameters after the program's name
+    // is exactly Text.
+    static bool ParamExists(const QString& Text, const QStringList& Arguments = QCoreApplication::arguments());
+
+    // Menu and toolbar commands.
+    void RefreshListToolButtonClick();
+    void ClearListToolButtonClick();
+    void OptionsMenuItemClick();
+    void SelectLanguageExecute();
+    void About1Click();
+    void Talvohomepage1Click();
+    void Exit1Click();
+    void ShowZintareko1Click();
+    void FormCloseQuery();
+    // The card list's hexadecimal column, from its decimal code.
+    void EventsMemoryDataCalcFields();
+
+    std::uint8_t Mode() const { return FMode; }
+    bool BusyAnimation() const { return FBusyAnimation; }
+    bool Initialized() const { return FInitialized; }
+    QString StatusText() const { return FStatusPanel->text(); }
+
+    // The minimise command's value.
+    static constexpr unsigned SC_MINIMIZE = 0xF020;
+    // The maker's home page.
+    static constexpr const char* HomePage = "https://www.talvo.example/";
+
+protected:
+    void showEvent(QShowEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+    void changeEvent(QEvent* Event) override;
+
+private:
+    void CreateComponents();
+    void CreateTables();
+    void CreateMenus();
+    QWidget* CreateUpperPanel();
+    QWidget* CreateLowerPanel();
+    void ConnectCommands();
+    void FormShow();
+    void FillReaderList();
+    // Shows the language selector; on OK loads the language file, when there
+    // is one now, and translates the window again.
+    void RunLanguageSelector(bool AllowCancel);
+    void UpdateCaption();
+    void SetStatusText(const QString& Text);
+    // Runs a command; an error it raises is shown in an error box.
+    void Guarded(const std::function<void()>& Command);
+
+    const TAppPaths& FPaths;
+    TAppServices& FServices;
+    QLabel* FStatusPanel = nullptr;
+    std::uint8_t FMode = ModeIdle;
+    QFile FCsvFile;
+    bool FCsvFileOpen = false;
+    bool FInitialized = false;
+    bool FBusyAnimation = false;
+};
+
+}  // namespace app

@@ -1,0 +1,198 @@
+#include "app/options_form.h"
+
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "app/localization.h"
+#include "app/named.h"
+
+namespace app {
+
+TOptionsForm* OptionsForm = nullptr;
+
+namespace {
+
+constexpr const char* Section = "OptionsForm";
+
+QString Tr(const char* Key, const QString& Current) { return TLocalization::Translate(Section, Key, Current); }
+
+void TranslateItems(kit::TRadioGroup* Group, const char* CaptionKey, std::initializer_list<const char*> ItemKeys) {
+    Group->setTitle(Tr(CaptionKey, Group->title()));
+    QStringList items = Group->Items();
+    int i = 0;
+    for (const char* key : ItemKeys) {
+        items[i] = Tr(key, items[i]);
+        ++i;
+    }
+    const int index = Group->ItemIndex();
+    Group->SetItems(items);
+    Group->SetItemIndex(index);
+}
+
+}  // namespace
+
+TOptionsForm::TOptionsForm(const QString& SettingsFile, TAppServices& Services, QWidget* Parent)
+    : kit::TKitForm(Parent), FServices(Services) {
+    setObjectName("OptionsForm");
+    setWindowTitle("Options");
+    setMinimumSize(445, 334);
+
+    AutoRunCheckBox =
+        Named(new kit::TCheckBox("Run at Windows startup in reading multiple cards mode ", this), "AutoRunCheckBox");
+    CopyToClipboardCheckBox = Named(new kit::TCheckBox("Copy card code to Clipboard", this), "CopyToClipboardCheckBox");
+    CopyToTextBoxCheckBox = Named(new kit::TCheckBox("Copy card code to active text box in another application", this),
+                                  "CopyToTextBoxCheckBox");
+    RadioGroupFormat = Named(new kit::TRadioGroup("Format:", this), "RadioGroupFormat");
+    RadioGroupFormat->SetItems({"40 bit", "24 bit", "8+16 bit", "40 bit HEX"});
+    RadioGroupEndOfLine = Named(new kit::TRadioGroup("End of line:", this), "RadioGroupEndOfLine");
+    RadioGroupEndOfLine->SetItems({"None", "TAB", "CR", "LF"});
+    SaveToFileCheckBox = Named(new kit::TCheckBox("Append card codes to file:", this), "SaveToFileCheckBox");
+    SaveToFileEdit = Named(new kit::TEdit(this), "SaveToFileEdit");
+    Button3 = Named(new QPushButton("...", this), "Button3");
+    PlaySoundCheckBox = Named(new kit::TCheckBox("Acoustic signal upon card reading", this), "PlaySoundCheckBox");
+    OKButton = Named(new QPushButton("OK", this), "OKButton");
+    CancelButton = Named(new QPushButton("Cancel", this), "CancelButton");
+
+    CopyToClipboardCheckBox->setChecked(true);
+    CopyToTextBoxCheckBox->setChecked(true);
+    SaveToFileCheckBox->setChecked(true);
+    PlaySoundCheckBox->setChecked(true);
+    RadioGroupFormat->SetItemIndex(0);
+    RadioGroupEndOfLine->SetItemIndex(0);
+    OKButton->setDefault(true);
+
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(RadioGroupFormat);
+    groups->addWidget(RadioGroupEndOfLine);
+    auto* file = new QHBoxLayout;
+    file->addWidget(SaveToFileEdit, 1);
+    file->addWidget(Button3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(OKButton);
+    buttons->addWidget(CancelButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(CopyToClipboardCheckBox);
+    layout->addWidget(CopyToTextBoxCheckBox);
+    layout->addLayout(groups);
+    layout->addWidget(SaveToFileCheckBox);
+    layout->addLayout(file);
+    layout->addWidget(PlaySoundCheckBox);
+    layout->addWidget(AutoRunCheckBox);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+
+    // The enabling follows the boxes however they change: a click, a restore
+    // from the file, a cancel.
+    connect(SaveToFileCheckBox, &QCheckBox::toggled, this, [this] { SaveToFileCheckBoxClick(); });
+    connect(CopyToTextBoxCheckBox, &QCheckBox::toggled, this, [this] { CopyToTextBoxCheckBoxClick(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    FormStorage1 = Named(new kit::TFormStorage(this), "FormStorage1");
+    FormStorage1->SetIniSection("Options");
+    FormStorage1->SetOptions({});
+    FormStorage1->SetActive(false);
+    FormStorage1->SetStoredProps({"CopyToClipboardCheckBox.Checked", "SaveToFileCheckBox.Checked",
+                                  "PlaySoundCheckBox.Checked", "SaveToFileEdit.Text", "CopyToTextBoxCheckBox.Checked",
+                                  "AutoRunCheckBox.Checked", "RadioGroupFormat.ItemIndex",
+                                  "RadioGroupEndOfLine.ItemIndex"});
+    OnShow = [this](QObject*) { FormShow(); };
+    OnCloseQuery = [this](QObject*, bool&) { FormCloseQuery(); };
+    Loaded();
+    FormCreate(SettingsFile);
+}
+
+void TOptionsForm::FormCreate(const QString& SettingsFile) {
+    FormStorage1->SetIniFileName(SettingsFile);
+    if (QFile::exists(SettingsFile)) {
+        FormStorage1->LoadFormState();
+    } else {
+        FormStorage1->SaveFormState();
+    }
+    SaveToFileCheckBoxClick();
+    CopyToTextBoxCheckBoxClick();
+}
+
+void TOptionsForm::done(int Result) {
+    // The close query decides between save and reload by the result.
+    setResult(Result);
+    kit::TKitForm::done(Result);
+}
+
+void TOptionsForm::FormShow() { TranslateForm(); }
+
+void TOptionsForm::FormCloseQuery() {
+    // Closing is never refused; a store error is shown and the controls keep
+    // the values the user chose.
+    try {
+        if (result() == QDialog::Accepted) {
+            FormStorage1->SaveFormState();
+        } else {
+            FormStorage1->LoadFormState();
+        }
+    } catch (const std::exception& Error) {
+        FServices.ShowError(QString::fromUtf8(Error.what()));
+    }
+}
+
+void TOptionsForm::TranslateForm() {
+    setWindowTitle(Tr("Self", windowTitle()));
+    OKButton->setText(Tr("OK", OKButton->text()));
+    CancelButton->setText(Tr("Cancel", CancelButton->text()));
+    CopyToClipboardCheckBox->setText(Tr("CopyToClipboard", CopyToClipboardCheckBox->text()));
+    SaveToFileCheckBox->setText(Tr("SaveToFile", SaveToFileCheckBox->text()));
+    PlaySoundCheckBox->setText(Tr("PlaySoundFile", PlaySoundCheckBox->text()));
+    SaveDialog1.Filter = Tr("SaveDialogFilter", SaveDialog1.Filter);
+    SaveDialog1.Title = Tr("SaveDialogTitle", SaveDialog1.Title);
+    CopyToTextBoxCheckBox->setText(Tr("CopyToTextBox", CopyToTextBoxCheckBox->text()));
+    TranslateItems(RadioGroupFormat, "Format",
+                   {"RadioButton40bit", "RadioButton24bit", "RadioButton8plus16bit", "RadioButton40bitHex"});
+    TranslateItems(RadioGroupEndOfLine, "EndOfLine",
+                   {"RadioButtonNone", "RadioButtonTAB", "RadioButtonCR", "RadioButtonLF"});
+    AutoRunCheckBox->setText(Tr("AutoRun", AutoRunCheckBox->text()));
+}
+
+void TOptionsForm::SaveToFileCheckBoxClick() {
+    const bool enabled = SaveToFileCheckBox->isChecked();
+    SaveToFileEdit->setEnabled(enabled);
+    Button3->setEnabled(enabled);
+}
+
+void TOptionsForm::CopyToTextBoxCheckBoxClick() {
+    const bool enabled = CopyToTextBoxCheckBox->isChecked();
+    RadioGroupFormat->setEnabled(enabled);
+    RadioGroupEndOfLine->setEnabled(enabled);
+}
+
+void TOptionsForm::Button3Click() {
+    const QString fileName = FServices.AskSaveFileName(this, SaveDialog1);
+    if (!fileName.isEmpty()) {
+        SaveToFileEdit->setText(fileName);
+    }
+}
+
+namespace {
+
+const TOptionsForm& Form() {
+    if (OptionsForm == nullptr) {
+        throw kit::Exception("The options dialog does not exist");
+    }
+    return *OptionsForm;
+}
+
+}  // namespace
+
+bool TOptions::AutoRun() { return Form().AutoRunCheckBox->isChecked(); }
+bool TOptions::CopyToClipboard() { return Form().CopyToClipboardCheckBox->isChecked(); }
+bool TOptions::CopyToTextBox() { return Form().CopyToTextBoxCheckBox->isChecked(); }
+int TOptions::CodeFormat() { return Form().RadioGroupFormat->ItemIndex(); }
+int TOptions::EndOfLine() { return Form().RadioGroupEndOfLine->ItemIndex(); }
+bool TOptions::SaveToFile() { return Form().SaveToFileCheckBox->isChecked(); }
+QString TOptions::FileName() { return Form().SaveToFileEdit->text(); }
+bool TOptions::PlaySound() { return Form().PlaySoundCheckBox->isChecked(); }
+
+}  // namespace app

@@ -1,0 +1,83 @@
+#include "app/tests/window_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "app/localization.h"
+#include "reader/kev3_dll.h"
+
+namespace app::testing {
+namespace {
+
+// One application object for all cases; the driver library bound once.
+class TQtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        FApplication = std::make_unique<QApplication>(FArgc, FArgv);
+        reader::LoadKEV3DLL();
+    }
+    void TearDown() override {
+        reader::UnloadKEV3DLL();
+        FApplication.reset();
+    }
+
+private:
+    int FArgc = 1;
+    char FName[16] = "app_window_test";
+    char* FArgv[2] = {FName, nullptr};
+    std::unique_ptr<QApplication> FApplication;
+};
+
+[[maybe_unused]] ::testing::Environment* const Environment = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+
+}  // namespace
+
+TWindowTestBase::TWindowTestBase() {
+    FPaths.ProgramFolder = FDir.path();
+    FPaths.DataFolder = FDir.path();
+    FPaths.ShareFolder = FDir.filePath("share");
+    FPaths.ProgramName = "zintareko";
+    // A language file that does not exist: every lookup gives its default.
+    TLocalization::LoadLanguageFile(FDir.filePath("none.ini"));
+    FServices.ShowError = [this](const QString& Message) { FErrors << Message; };
+    FServices.AskYesNo = [this](const QString& Question) {
+        FQuestions << Question;
+        return FAnswer;
+    };
+    FServices.ExecModal = [this](QDialog& Dialog) {
+        Dialog.show();
+        const int result = FOnModal ? FOnModal(Dialog) : QDialog::Rejected;
+        Dialog.hide();
+        return result;
+    };
+    FServices.AskSaveFileName = [](QWidget*, const TSaveDialog&) { return QString(); };
+    FServices.OpenUrl = [this](const QUrl& Address) { FOpenedUrls << Address.toString(); };
+    FServices.AppVersion = [this] { return FVersion; };
+    FServices.Readers = KevReaderService();
+}
+
+TWindowTestBase::~TWindowTestBase() { TLocalization::LoadLanguageFile(FDir.filePath("none.ini")); }
+
+void TWindowTestBase::WriteFile(const QString& RelativeName, const QByteArray& Text) const {
+    const QString name = QDir(FDir.path()).filePath(RelativeName);
+    QDir().mkpath(QFileInfo(name).path());
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << name.toStdString();
+    file.write(Text);
+}
+
+QByteArray TWindowTestBase::ReadFile(const QString& RelativeName) const {
+    QFile file(QDir(FDir.path()).filePath(RelativeName));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void TWindowTestBase::UseLanguageFile(const QByteArray& Text) const {
+    WriteFile("zintareko.ini", Text);
+    TLocalization::LoadLanguageFile(FPaths.LangFile());
+}
+
+}  // namespace app::testing
