@@ -238,6 +238,11 @@ void TMainViewForm::UpdateCardCount() {
     ClearListMenuItem->setEnabled(ClearListToolButton->isEnabled());
 }
 
+void TMainViewForm::EventsMemoryDataCalcFields() {
+    EventsMemoryData.FieldByName("CardCode40Hex")
+        .SetAsString(FServices.Readers->CardCodeToHex(EventsMemoryData.FieldByName("CardCode").AsString(), 0));
+}
+
 void TMainViewForm::RefreshListToolButtonClick() {
     Guarded([this] { RefreshReaderList(); });
 }

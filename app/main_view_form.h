@@ -111,6 +111,8 @@ public:
     void Exit1Click();
     void ShowZintareko1Click();
     void FormCloseQuery();
+    // The card list's hexadecimal column, from its decimal code.
+    void EventsMemoryDataCalcFields();
 
     // Reading cards and the card list.
     void ReadOneCardToolButtonClick();

@@ -123,6 +123,7 @@ void TMainViewForm::CreateTables() {
         {"CardCode40Hex", "Full card code (HEX)", kit::ftString, kit::fkCalculated, 40, 211},
     };
     AddColumns(EventsMemoryData, events);
+    EventsMemoryData.OnCalcFields = [this](kit::TDataSet&) { EventsMemoryDataCalcFields(); };
     EventsMemoryData.Open();
 }
 

@@ -126,14 +126,16 @@ void TOptionsForm::done(int Result) {
 void TOptionsForm::FormShow() { TranslateForm(); }
 
 void TOptionsForm::FormCloseQuery() {
-    if (result() == QDialog::Accepted) {
-        try {
+    // Closing is never refused; a store error is shown and the controls keep
+    // the values the user chose.
+    try {
+        if (result() == QDialog::Accepted) {
             FormStorage1->SaveFormState();
-        } catch (const std::exception& Error) {
-            FServices.ShowError(QString::fromUtf8(Error.what()));
+        } else {
+            FormStorage1->LoadFormState();
         }
-    } else {
-        FormStorage1->LoadFormState();
+    } catch (const std::exception& Error) {
+        FServices.ShowError(QString::fromUtf8(Error.what()));
     }
 }
 

@@ -8,7 +8,7 @@ std::optional<QRgb> OptionalColour(TColor Colour) {
     if (Colour == clNone) {
         return std::nullopt;
     }
-    return ColorToQRgb(Colour);
+    return ToQColor(Colour).rgb();
 }
 
 }  // namespace

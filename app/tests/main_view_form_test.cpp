@@ -55,10 +55,10 @@ TEST_F(MainView, EnablesEveryCommandByModeAndRowCounts) {
         const char* Enabled;
     };
     const Case cases[] = {
-        {0, false, false, "R.......OG"}, {0, true, false, "R12.....OG"}, {0, false, true, "R...CS..OG"},
-        {0, true, true, "R12.CS..OG"},   {1, true, true, "....C....."},  {1, false, false, ".........."},
-        {2, true, false, "...T......"},  {2, true, true, "...TC....."},  {2, false, true, "....C....."},
-        {3, true, false, "...T......"},  {3, true, true, "...TC....."},  {3, false, false, ".........."},
+        {0, false, false, "R.....OG"}, {0, true, false, "R12...OG"}, {0, false, true, "R...CSOG"},
+        {0, true, true, "R12.CSOG"},   {1, true, true, "....C..."},  {1, false, false, "........"},
+        {2, true, false, "...T...."},  {2, true, true, "...TC..."},  {2, false, true, "....C..."},
+        {3, true, false, "...T...."},  {3, true, true, "...TC..."},  {3, false, false, "........"},
     };
     for (const bool readers : {false, true}) {
         Start(readers ? OneReader : NoReaders);
@@ -80,8 +80,6 @@ TEST_F(MainView, EnablesEveryCommandByModeAndRowCounts) {
                                         v.StopReadingToolButton->isEnabled() ? 'T' : '.',
                                         v.ClearListToolButton->isEnabled() ? 'C' : '.',
                                         v.SaveAsToolButton->isEnabled() ? 'S' : '.',
-                                        '.',
-                                        '.',
                                         v.OptionsMenuItem->isEnabled() ? 'O' : '.',
                                         v.DBGrid1->isEnabled() ? 'G' : '.'};
             const std::string label =
@@ -301,6 +299,10 @@ TEST_F(MainView, ClosingEndsReadingAndMenuCommandsReachTheirServices) {
 
     AddCardRow();
     FView->UpdateCardCount();
+    // The hexadecimal column is calculated from the decimal code.
+    const kit::TDBGridModel& cards = FView->DBGrid2->Model();
+    EXPECT_EQ(cards.data(cards.index(0, 1)).toString(), "0004886718345");
+    EXPECT_EQ(cards.data(cards.index(0, 4)).toString(), "0123456789");
     FView->ClearListToolButton->click();
     EXPECT_EQ(FView->EventsMemoryData.RecordCount(), 0);
     EXPECT_EQ(FView->CardCodesLabel->text(), " Card codes (0)");

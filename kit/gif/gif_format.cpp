@@ -184,7 +184,7 @@ void ParseFrame(ByteReader& reader, const GifScreen& screen, bool tolerateDamage
             frame.TransparentKey = item.ColorTable.ColorAt(index);
         } else if (!(flags & 1)) {
             frame.TransparentIndex = -1;
-            frame.TransparentKey = clNone;
+            frame.TransparentKey = GifColorNone;
         }
         const uint32_t delay = static_cast<uint32_t>(extension.FixedPart[2] | (extension.FixedPart[3] << 8)) * 10;
         frame.DelayMs = std::max(delay, frame.DelayMs);
@@ -242,7 +242,7 @@ TColor GifColorTable::ColorAt(int index) const {
 }
 
 int GifColorTable::IndexOfColor(TColor rgb) const {
-    if (rgb == clNone) {
+    if (rgb == GifColorNone) {
         return -1;
     }
     for (int i = 0; i < Count; ++i) {
@@ -352,7 +352,7 @@ bool SyncControlExtension(GifFrameData& frame, const GifColorTable& table) {
     auto control = std::find_if(extensions.rbegin(), extensions.rend(),
                                 [](const TExtension& e) { return e.Kind == ekGraphicControl; });
     TExtension* found = control == extensions.rend() ? nullptr : &*control;
-    if (!found && (frame.DelayMs > 0 || frame.TransparentKey != clNone || frame.DisposalMode > 0)) {
+    if (!found && (frame.DelayMs > 0 || frame.TransparentKey != GifColorNone || frame.DisposalMode > 0)) {
         TExtension created;
         created.Kind = ekGraphicControl;
         created.FixedPart[0] = 4;
@@ -366,7 +366,7 @@ bool SyncControlExtension(GifFrameData& frame, const GifColorTable& table) {
         // Keep the index the key was read from while it still holds the key
         // colour, so duplicated colours do not move the transparency.
         int index = frame.TransparentIndex;
-        if (frame.TransparentKey == clNone || index < 0 || index >= table.Count ||
+        if (frame.TransparentKey == GifColorNone || index < 0 || index >= table.Count ||
             table.ColorAt(index) != frame.TransparentKey) {
             index = table.IndexOfColor(frame.TransparentKey);
         }

@@ -17,8 +17,8 @@
 namespace kit {
 
 // The kit's colour value: red in the low byte, green, blue; 0x1FFFFFFF = no colour.
-using TColor = uint32_t;
-inline constexpr TColor clNone = 0x1FFFFFFF;
+using TColor = std::uint32_t;
+inline constexpr TColor GifColorNone = 0x1FFFFFFF;
 
 namespace GifMessages {
 inline constexpr const char* UnknownVersion = "Unknown GIF version";
@@ -49,7 +49,7 @@ struct GifColorTable {
     std::array<uint8_t, 768> Entries{};
 
     TColor ColorAt(int index) const;
-    // First index whose colour equals rgb, -1 when none (clNone is never found).
+    // First index whose colour equals rgb, -1 when none (GifColorNone is never found).
     int IndexOfColor(TColor rgb) const;
 };
 
@@ -77,7 +77,7 @@ struct GifScreen {
     uint8_t TableBits = 0;
     uint8_t ColorResolution = 0;
     GifColorTable ColorTable;
-    TColor ScreenBackground = clNone;
+    TColor ScreenBackground = GifColorNone;
     bool LoopEnabled = false;
     uint16_t LoopCount = 1;
     std::vector<std::string> CommentLines;
@@ -103,7 +103,7 @@ struct GifFrameData {
     bool OwnColorTable = false;
     std::vector<TExtension> Extensions;
     int TransparentIndex = -1;  // the table index the key colour was read from
-    TColor TransparentKey = clNone;
+    TColor TransparentKey = GifColorNone;
     uint32_t DelayMs = 0;
     uint8_t DisposalMode = 0;
 };
@@ -128,7 +128,7 @@ int TableBitsFor(int count);
 void ParseGifBytes(std::span<const uint8_t> data, GifFile& file, bool tolerateDamaged);
 
 // Brings a frame's graphic control extension in line with its delay, key colour
-// (RGB or clNone) and disposal, and drops comment extensions without lines.
+// (RGB or GifColorNone) and disposal, and drops comment extensions without lines.
 // Returns whether the frame has any extension left.
 bool SyncControlExtension(GifFrameData& frame, const GifColorTable& table);
 

@@ -180,7 +180,7 @@ const QImage& TGIFFrame::EnsureBitmap() {
     image.fill(0);
     QList<QRgb> colors(1 << depth, qRgb(0x80, 0x80, 0x80));
     for (int i = 0; i < std::min<int>(item.ColorTable.Count, colors.size()); ++i) {
-        colors[i] = ColorToQRgb(item.ColorTable.ColorAt(i));
+        colors[i] = ToQColor(item.ColorTable.ColorAt(i)).rgb();
     }
     image.setColorTable(colors);
     const PixelPlane plane{image.bits(), image.bytesPerLine(), image.width(), image.height(), depth == 1 ? 1 : 8};
@@ -209,7 +209,7 @@ int TGIFFrame::FrameHeight() {
 const QImage& TGIFFrame::MaskedBitmap() {
     if (!FMaskedBitmap) {
         const QImage& bitmap = EnsureBitmap();
-        const QRgb key = ColorToQRgb(FData.TransparentKey) | 0xFF000000u;
+        const QRgb key = ToQColor(FData.TransparentKey).rgb();
         QImage masked;
         if (bitmap.colorCount() > 0) {
             // Indexed: make every table entry of the key colour see-through.
@@ -297,10 +297,10 @@ void TGIFFrame::EncodeFromDib(const QByteArray& dib) {
     const auto height = static_cast<int32_t>(ReadLe32(data + 22));
     const int bitCount = data[28] | (data[29] << 8);
     const int colors = bitCount == 1 ? 2 : bitCount == 4 ? 16 : bitCount == 8 ? 256 : 0;
-    if (colors == 0 || width <= 0 || height == 0 || height == INT32_MIN) {
+    if (colors == 0 || width <= 0 || height <= 0) {
         fail();
     }
-    const int rows = std::abs(height);
+    const int rows = height;
     Guarded([&] { CheckGifPixelCount(width, rows); });
     const int64_t stride = DibStride(width, bitCount);
     if (54 + 4 * static_cast<size_t>(colors) > size || offset > size ||
@@ -319,10 +319,9 @@ void TGIFFrame::EncodeFromDib(const QByteArray& dib) {
         color[2] = entry[0];
     }
     item.EncodedData.clear();
-    // Rows are stored bottom-up unless the height is negative.
+    // Rows are stored bottom-up.
     auto* pixels = const_cast<uint8_t*>(data + offset);
-    const PixelPlane plane = height > 0 ? PixelPlane{pixels + stride * (rows - 1), -stride, width, rows, bitCount}
-                                        : PixelPlane{pixels, stride, width, rows, bitCount};
+    const PixelPlane plane{pixels + stride * (rows - 1), -stride, width, rows, bitCount};
     try {
         const GifProgress progress = FOwnerImage ? FOwnerImage->ProgressTarget() : GifProgress{};
         Guarded([&] {

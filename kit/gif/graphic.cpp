@@ -3,46 +3,13 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QMap>
 #include <QMimeData>
 #include <QMutex>
 #include <QPainter>
-#include <QPalette>
 #include <QtEndian>
 
 namespace kit {
-
-TColor ColorToRGB(TColor color) {
-    if (color == clNone) {
-        return clNone;
-    }
-    if ((color & 0xFF000000u) != 0xFF000000u) {
-        return color & 0xFFFFFF;
-    }
-    // System colours by their index: window, window text, button face, button
-    // text, highlight and highlight text; any other one resolves to black.
-    struct Entry {
-        uint32_t Index;
-        QPalette::ColorRole Role;
-    };
-    static constexpr Entry Roles[] = {{5, QPalette::Window},     {8, QPalette::WindowText},
-                                      {15, QPalette::Button},    {18, QPalette::ButtonText},
-                                      {13, QPalette::Highlight}, {14, QPalette::HighlightedText}};
-    for (const auto& entry : Roles) {
-        if ((color & 0xFF) == entry.Index) {
-            return RgbToColor(QGuiApplication::palette().color(entry.Role).rgb());
-        }
-    }
-    return 0;
-}
-
-TColor RgbToColor(QRgb rgb) { return static_cast<TColor>(qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16)); }
-
-QRgb ColorToQRgb(TColor color) {
-    const TColor rgb = ColorToRGB(color);
-    return qRgb(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
-}
 
 void RaiseCannotAssign(const QString& source, const QString& dest) {
     throw EInvalidGraphicOperation(QStringLiteral("Cannot assign a %1 to a %2").arg(source, dest));
@@ -156,17 +123,8 @@ void TBitmap::Draw(QPainter& canvas, const QRect& rect) {
         canvas.drawImage(rect, Image);
         return;
     }
-    QImage masked = Image.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = ColorToQRgb(EffectiveTransparentColor()) | 0xFF000000u;
-    for (int y = 0; y < masked.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(masked.scanLine(y));
-        for (int x = 0; x < masked.width(); ++x) {
-            if ((line[x] | 0xFF000000u) == key) {
-                line[x] = 0;
-            }
-        }
-    }
-    canvas.drawImage(rect, masked);
+    DrawBitmapMasked(canvas, rect.x(), rect.y(), rect.width(), rect.height(), Image, 0, 0, 0, 0,
+                     EffectiveTransparentColor());
 }
 
 void TBitmap::SetHeight(int value) {
@@ -208,7 +166,7 @@ TColor TBitmap::EffectiveTransparentColor() const {
     if (TransparentColor != clNone || Image.isNull()) {
         return TransparentColor;
     }
-    return RgbToColor(Image.pixel(0, Image.height() - 1));
+    return FromQColor(Image.pixelColor(0, Image.height() - 1));
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "kit/draw_utils.h"
 #include "kit/exception.h"
 #include "kit/gif/gif_format.h"
 
@@ -24,12 +25,6 @@ namespace kit {
 
 // Error of a picture operation that is not possible.
 class EInvalidGraphicOperation : public Exception {
-public:
-    using Exception::Exception;
-};
-
-// Silent abort: raised by a progress handler to stop an operation quietly.
-class EAbort : public Exception {
 public:
     using Exception::Exception;
 };
@@ -46,11 +41,7 @@ public:
     ENotImplemented() : Exception("Feature not implemented") {}
 };
 
-// Turns a colour value into plain RGB: system colours (high byte 0xFF) are
-// resolved through the application palette; clNone stays clNone.
-TColor ColorToRGB(TColor color);
-TColor RgbToColor(QRgb rgb);
-QRgb ColorToQRgb(TColor color);
+static_assert(GifColorNone == clNone);
 
 enum class TProgressStage { psStarting, psRunning, psEnding };
 

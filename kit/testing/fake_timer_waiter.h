@@ -41,8 +41,10 @@ public:
             ++FPermits;
             return;
         }
+        // Notified under the worker's lock: once it is let go, the worker may
+        // end (and free its lock) at any moment.
+        std::lock_guard<std::mutex> WorkerGuard(*WorkerLock);
         {
-            std::lock_guard<std::mutex> WorkerGuard(*WorkerLock);
             std::lock_guard<std::mutex> Guard(FStateLock);
             ++FPermits;
         }

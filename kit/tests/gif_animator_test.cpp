@@ -236,7 +236,7 @@ std::unique_ptr<TGIFFrameSource> MixedDisposalsGif() {
         Added.SetDisposalMode(Frame.Info.DisposalMode);
         Added.SetDelayMs(Frame.Info.DelayMs);
         if (Frame.Info.TransparentKey) {
-            Added.SetTransparentKey(RgbToColor(*Frame.Info.TransparentKey));
+            Added.SetTransparentKey(FromQColor(QColor::fromRgb(*Frame.Info.TransparentKey)));
         }
     }
     Written.RecalcLogicalSize();

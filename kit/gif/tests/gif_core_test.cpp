@@ -301,7 +301,7 @@ TEST(GifStream, ParsesTheHeaderAndScreen) {
     EXPECT_EQ(file.Screen.ScreenBackground, 0u);  // index 0: black
     Bytes outside = SmallGif();
     outside[11] = 5;  // background index past the 2-entry table
-    EXPECT_EQ(Parse(outside).Screen.ScreenBackground, clNone);
+    EXPECT_EQ(Parse(outside).Screen.ScreenBackground, GifColorNone);
 }
 
 TEST(GifStream, KeepsOnlyTheExtensionsThatMatter) {
@@ -322,7 +322,7 @@ TEST(GifStream, KeepsOnlyTheExtensionsThatMatter) {
     const GifFile clearedFile = Parse(SmallGif(controlThenText));
     const auto& cleared = clearedFile.Frames.at(0).Frame;
     EXPECT_EQ(cleared.DelayMs, 0u);
-    EXPECT_EQ(cleared.TransparentKey, clNone);
+    EXPECT_EQ(cleared.TransparentKey, GifColorNone);
 
     const GifFile file = Parse(SmallGif(Control(1 | (2 << 2), 50, 1)));
     const auto& frame = file.Frames.at(0).Frame;

@@ -271,6 +271,38 @@ TEST(GifImage, WritesFramesMadeFromBitmaps) {
     EXPECT_EQ(gray.FrameAt(0)->Item().Data.ColorTable.ColorAt(200), 0xC8C8C8u);
 }
 
+TEST(GifImage, ReportsProgressAndStopsOnASilentAbort) {
+    TGIFImage image;
+    std::vector<std::pair<TProgressStage, int>> stages;
+    image.OnProgress = [&](TGraphic* sender, TProgressStage stage, int percent, bool, const QRect&, const QString&) {
+        EXPECT_EQ(sender, &image);
+        stages.emplace_back(stage, percent);
+    };
+    Load(image, ToBytes(testing::BuildSampleGif(testing::SampleCorpus(6).at(5))));
+    ASSERT_GE(stages.size(), 3u);
+    EXPECT_EQ(stages.front(), std::make_pair(TProgressStage::psStarting, 0));
+    EXPECT_EQ(stages.back(), std::make_pair(TProgressStage::psEnding, 100));
+
+    // A handler that aborts while a frame is encoded leaves that frame with a fresh item.
+    TBitmap bitmap(Indexed(8, 8, {qRgb(0, 0, 0), qRgb(9, 9, 9)}, 0));
+    TGIFImage fresh;
+    fresh.AppendFrame(&bitmap);
+    fresh.FrameAt(0)->SetDelayMs(40);
+    QString ending;
+    fresh.OnProgress = [&](TGraphic*, TProgressStage stage, int, bool, const QRect&, const QString& message) {
+        if (stage == TProgressStage::psRunning) {
+            throw EAbort();
+        }
+        if (stage == TProgressStage::psEnding) {
+            ending = message;
+        }
+    };
+    EXPECT_THROW(Save(fresh), EAbort);
+    EXPECT_EQ(ending, "Operation aborted");
+    EXPECT_TRUE(fresh.FrameAt(0)->Item().Data.EncodedData.empty());
+    EXPECT_EQ(fresh.FrameAt(0)->DelayMs(), 0u);
+}
+
 TEST(GifImage, CopiesFramesIntoBitmaps) {
     TGIFImage image;
     testing::SampleGif sample = testing::SampleCorpus(5).at(6);
