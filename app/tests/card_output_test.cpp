@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "app/send_keys.h"
-#include "kit/db/field.h"
 
 namespace app {
 namespace {
@@ -73,12 +72,6 @@ TEST(CardCode, KeyboardTextIsTheChosenRenderingAndEndOfLine) {
         EXPECT_EQ(CardKeyboardText(code, c.Format, c.EndOfLine), c.Text) << c.Format << "/" << c.EndOfLine;
     }
     EXPECT_EQ(CardKeyboardText(TCardCode{}, cf40Bit, eolCR), "") << "an empty rendering types no lone end of line";
-}
-
-TEST(CardCode, CsvLineHoldsTheFiveValuesWithoutQuotesOrEnd) {
-    const QDateTime time(QDate(2026, 3, 4), QTime(5, 6, 7));
-    const TCardCode code{"0004886718345", "0004548489", "069,26505", "0123456789"};
-    EXPECT_EQ(CsvLine(time, code), kit::DateTimeToStr(time) + ";0004886718345;0004548489;069,26505;0123456789");
 }
 
 class CsvFiles : public ::testing::Test {

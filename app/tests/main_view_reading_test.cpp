@@ -131,37 +131,6 @@ TEST_F(MainViewReading, ReadMultipleCardsAppendsToTheFileUntilStop) {
     EXPECT_EQ(Rows(), 2) << "no poll after Stop";
 }
 
-TEST_F(MainViewReading, AppendFileErrorsShowTheSavingBoxAndEndReading) {
-    struct TCase {
-        QString File;
-        bool OpenFails;
-    };
-    for (const TCase& c :
-         {TCase{"", true}, TCase{FDir.filePath("no/such/folder/x.csv"), true}, TCase{"/dev/full", false}}) {
-        FErrors.clear();
-        FOptions->SaveToFileEdit->setText(c.File);
-        Present(Card1);
-        int rowsWhileBoxOpen = -1;
-        FOnError = [&] {
-            EXPECT_FALSE(FView->ProxyTimer->isActive());
-            Present(Card2);
-            Tick(20);
-            rowsWhileBoxOpen = Rows();
-        };
-        const int rowsBefore = Rows();
-        FView->ReadMultipleCardsToolButton->click();
-        if (!c.OpenFails) {
-            Tick();
-        }
-        FOnError = nullptr;
-        ASSERT_EQ(FErrors.size(), 1) << c.File.toStdString();
-        EXPECT_TRUE(FErrors[0].startsWith("Saving CSV file error. Details: ")) << FErrors[0].toStdString();
-        EXPECT_TRUE(Idle()) << c.File.toStdString();
-        EXPECT_EQ(rowsWhileBoxOpen, Rows()) << "no poll while the box is open";
-        EXPECT_EQ(Rows(), rowsBefore + (c.OpenFails ? 0 : 1)) << c.File.toStdString();
-    }
-}
-
 TEST_F(MainViewReading, AFailedReaderCheckStopsBothIndicators) {
     Start("clock virtual\n");
     FView->ReadMultipleCardsToolButtonClick();  // as a log-on start does, with no reader listed

@@ -340,15 +340,5 @@ TEST_F(ReadingLoop, StopDuringThePauseEndsItAndALaterStartPollsAtOnce) {
     EXPECT_EQ(FWindow.Rows.size(), 2);
 }
 
-TEST_F(ReadingLoop, NoReadingModeNoPoll) {
-    FReader.Codes = {"0123456789"};
-    for (const std::uint8_t mode : {std::uint8_t{mdIdle}, std::uint8_t{mdRefreshing}, std::uint8_t{7}}) {
-        FWindow.FMode = mode;
-        FLoop.ProxyTimerTimer();
-    }
-    EXPECT_EQ(FReader.Polls, 0);
-    EXPECT_EQ(FWindow.Pumps, 0);
-}
-
 }  // namespace
 }  // namespace app

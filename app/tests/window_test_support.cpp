@@ -43,12 +43,7 @@ TWindowTestBase::TWindowTestBase() {
     FPaths.ProgramName = "zintareko";
     // A language file that does not exist: every lookup gives its default.
     TLocalization::LoadLanguageFile(FDir.filePath("none.ini"));
-    FServices.ShowError = [this](const QString& Message) {
-        FErrors << Message;
-        if (FOnError) {
-            FOnError();
-        }
-    };
+    FServices.ShowError = [this](const QString& Message) { FErrors << Message; };
     FServices.AskYesNo = [this](const QString& Question) {
         FQuestions << Question;
         return FAnswer;

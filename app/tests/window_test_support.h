@@ -44,8 +44,6 @@ public:
     QString FVersion = "1.1.14.016";
     // Runs in place of a modal showing; the default returns Rejected.
     std::function<int(QDialog&)> FOnModal;
-    // Runs when an error box is shown (its modal loop).
-    std::function<void()> FOnError;
     int FBeeps = 0;                                   // beeps sounded
     platform::testing::RecordingKeySink FKeys;        // the keyboard card codes are typed on
     kit::testing::TFakeTrayBackend* FTray = nullptr;  // the notification area of the last icon made
