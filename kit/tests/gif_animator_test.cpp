@@ -115,7 +115,10 @@ TEST_F(GifAnimatorTest, StoppingKeepsTheFrameAndStartingContinuesFromIt) {
     Animator->SetAnimate(false);
     EXPECT_EQ(Animator->FrameIndex(), 2);
     Animator->SetAnimate(true);
-    Step();
+    // The worker may or may not have begun a fresh wait for the restart, so
+    // count steps, not waits: one elapsed wait moves on exactly one frame.
+    Waiter.Elapse();
+    EXPECT_TRUE(PumpUntil([&] { return Animator->FrameIndex() != 2; }));
     EXPECT_EQ(Animator->FrameIndex(), 3);
 }
 
