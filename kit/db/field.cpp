@@ -1,6 +1,7 @@
 #include "kit/db/field.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <QUuid>
 #include <cstring>
 
@@ -216,7 +217,10 @@ QString DateTimeToStr(const QDateTime& Value) {
     const QLocale Locale;
     QString Text = Locale.toString(Value.date(), QLocale::ShortFormat);
     if (Value.time() != QTime(0, 0)) {
-        Text += QLatin1Char(' ') + Locale.toString(Value.time(), QLocale::LongFormat);
+        // The long time format without its time zone: the text is the local time.
+        QString Format = Locale.timeFormat(QLocale::LongFormat);
+        Format.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
+        Text += QLatin1Char(' ') + Locale.toString(Value.time(), Format.trimmed());
     }
     return Text;
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kit/db/db_utils.h"
+#include "kit/db/field.h"
 #include "kit/db/mem_blob_stream.h"
 #include "kit/db/memory_data.h"
 #include "kit/db/tests/tables.h"
@@ -249,6 +250,15 @@ TEST(MemoryDataOrder, CompareFieldValuesPerType) {
         EXPECT_EQ(CompareFieldValues(C.A.data(), C.B.data(), C.Type, 10, C.IgnoreCase), C.Expected) << C.Name;
     }
     EXPECT_NE(CompareFieldValues(Text("ABC").data(), Text("abc").data(), ftString, 10, false), 0);
+}
+
+TEST(DateTimeText, IsTheShortDateAndTheLongTimeWithoutATimeZone) {
+    QLocale::setDefault(QLocale::c());
+    const QDate Day(2026, 12, 8);
+    const QString Date = QLocale::c().toString(Day, QLocale::ShortFormat);
+    EXPECT_EQ(DateTimeToStr(QDateTime(Day, QTime(19, 58, 57))), Date + " 19:58:57");
+    EXPECT_EQ(DateTimeToStr(QDateTime(Day, QTime(0, 0))), Date);
+    QLocale::setDefault(QLocale::system());
 }
 
 }  // namespace
