@@ -63,13 +63,9 @@ QVariant TDBGridModel::headerData(int Section, Qt::Orientation Orientation, int 
     if (Field == nullptr) {
         return QAbstractTableModel::headerData(Section, Orientation, Role);
     }
-    if (Role == Qt::DisplayRole) {
-        return Field->DisplayLabel();
-    }
-    if (Role == Qt::SizeHintRole && Field->DisplayWidth() > 0) {
-        return QSize(Field->DisplayWidth(), -1);
-    }
-    return {};
+    // Widths are set by the grid itself: a size hint here would also decide the
+    // header's height.
+    return Role == Qt::DisplayRole ? QVariant(Field->DisplayLabel()) : QVariant();
 }
 
 Qt::ItemFlags TDBGridModel::flags(const QModelIndex& Index) const {

@@ -32,7 +32,10 @@ protected:
     void SetUp() override {
         testing::AddReaderFields(Readers);
         Readers.FieldByName("SerialNumber").SetDisplayLabel("Serial number");
-        Readers.FieldByName("DeviceDescription").SetDisplayWidth(155);
+        for (const auto& [Name, Width] :
+             {std::pair{"Device", 100}, {"SerialNumber", 140}, {"DeviceDescription", 155}, {"Info", 200}}) {
+            Readers.FieldByName(Name).SetDisplayWidth(Width);
+        }
         Readers.Open();
     }
 
@@ -56,6 +59,8 @@ TEST_F(ReaderGrid, ShowsVisibleFieldsWithTheirTitlesAndWidths) {
     }
     EXPECT_EQ(Titles, (QStringList{"Device", "Serial number", "DeviceDescription", "Info"}));
     EXPECT_EQ(Grid.columnWidth(2), 155);
+    // The titles are on screen: the header row keeps the height of its text.
+    EXPECT_GE(Grid.horizontalHeader()->sizeHint().height(), Grid.fontMetrics().height());
     AddReader("Device 1");
     EXPECT_EQ(Model.data(Model.index(0, 0)).toString(), "Device 1");
     EXPECT_FALSE(Model.flags(Model.index(0, 0)) & Qt::ItemIsEditable);
