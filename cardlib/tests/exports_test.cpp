@@ -229,15 +229,6 @@ TEST(CardLibraryHost, SettingsFlagsAreBitsOfTruth) {
     }
 }
 
-TEST(CardLibraryHost, ReaderIdentifierTravelsVerbatim) {
-    char frame[64];
-    uint8_t length = 0;
-    ASSERT_EQ(setReaderUidHost(1, "0123456789ABCDEF", frame, &length), 0);
-    ASSERT_EQ(length, 25);
-    EXPECT_EQ(std::string(frame + 7, 16), "0123456789ABCDEF");
-    EXPECT_EQ(std::string(frame, length), Checked(Request("01", "EE", "0123456789ABCDEF")));
-}
-
 // ---- Terminal functions ----
 
 int32_t Call(int32_t (*terminal)(uint8_t, const char*, uint8_t), uint8_t address, const std::string& answer) {
@@ -517,27 +508,6 @@ TEST(CardLibraryTerminal, SettingsAnswers) {
     EXPECT_EQ(readCardSettingsTerminal(1, nullptr, 43, &settings), 1) << "answer absent";
     answer = settingsAnswer("05");
     EXPECT_EQ(readCardSettingsTerminal(1, answer.data(), static_cast<uint8_t>(answer.size()), nullptr), 1);
-}
-
-// What the Host side writes, the Terminal side reads back the same.
-TEST(CardLibraryTerminal, SettingsRoundTrip) {
-    const CardSettings written = SampleSettings();
-    char frame[64];
-    uint8_t length = 0;
-    ASSERT_EQ(writeCardSettingsHost(1, &written, frame, &length), 0);
-    // Turn the request into the reader's answer to a settings read.
-    const std::string data(frame + 7, 34);
-    const std::string answer = Answer("01", "43", data);
-    CardSettings read;
-    std::memset(&read, 0xCC, sizeof read);
-    ASSERT_EQ(readCardSettingsTerminal(1, answer.data(), static_cast<uint8_t>(answer.size()), &read), 0);
-    EXPECT_EQ(read.byte6, 0x07);
-    EXPECT_EQ(read.byte10, 0xFF);
-    EXPECT_EQ(read.word7, 0x1234);
-    EXPECT_EQ(read.flagBit0, 1);
-    EXPECT_EQ(read.flagBit1, 0);
-    EXPECT_EQ(read.flagBit2, 1);
-    EXPECT_EQ(std::memcmp(read.bytes0to5, written.bytes0to5, 6), 0);
 }
 
 }  // namespace

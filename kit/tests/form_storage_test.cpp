@@ -118,15 +118,6 @@ TEST_F(FormStorage, AStoreThatCannotBeWrittenRaisesAndKeepsTheControls) {
     EXPECT_FALSE(form.FormStorage1->Saved());
 }
 
-TEST_F(FormStorage, ALineBreakInAValueIsRefusedAndTheFileKept) {
-    TTestOptionsForm form(Path());
-    form.FormStorage1->SaveFormState();
-    const QByteArray before = ReadRaw();
-    form.SaveToFileEdit->setText("a\nFirstStart=1");
-    EXPECT_THROW(form.FormStorage1->SaveFormState(), EIniFileException);
-    EXPECT_EQ(ReadRaw(), before);
-}
-
 TEST_F(FormStorage, ItemsOfMissingOrDestroyedComponentsAreDropped) {
     TTestOptionsForm form(Path());
     QStringList items = form.FormStorage1->StoredProps();

@@ -32,7 +32,6 @@ std::unique_ptr<TFakeFrameSource> Strip(int Count, unsigned Delay) {
 class GifAnimatorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::TestApp();
         Window = std::make_unique<QWidget>();
         Animator = new TGIFAnimator(Window.get(), Waiter);
         Window->show();
@@ -217,14 +216,6 @@ void ExpectStepwiseEqualsFull(TGIFAnimator& Animator, TFrameSource& Source,
     }
 }
 
-TEST_F(GifAnimatorTest, StepByStepCompositionEqualsFullRecompositionForEveryFrame) {
-    auto Owned = MixedDisposals();
-    TFakeFrameSource& Source = *Owned;
-    Animator->SetImage(std::move(Owned));
-    ExpectStepwiseEqualsFull(
-        *Animator, Source, [] { return MixedDisposals(); }, Waiter);
-}
-
 // The frames of MixedDisposals as a GIF file, read back.
 std::unique_ptr<TGIFFrameSource> MixedDisposalsGif() {
     auto Frames = MixedDisposals();
@@ -310,7 +301,6 @@ TEST_F(GifAnimatorTest, AutoSizeTakesTheLogicalScreen) {
 // The UI thread asks for sizes, delays and pictures while the timer thread
 // steps through frames that decode on first use (run under ThreadSanitizer).
 TEST(GifAnimatorDecodeTest, UiThreadReadsWhileTheTimerThreadDecodes) {
-    testing::TestApp();
     testing::TImmediateTimerWaiter Immediate;
     QWidget Window;
     auto* Animator = new TGIFAnimator(&Window, Immediate);
@@ -333,7 +323,6 @@ TEST(GifAnimatorDecodeTest, UiThreadReadsWhileTheTimerThreadDecodes) {
 // waits for the UI thread to run the frame-changed event; repeated to shake
 // out races (run under ThreadSanitizer).
 TEST(GifAnimatorLifetimeTest, DestroyedDuringAStepManyTimes) {
-    testing::TestApp();
     testing::TImmediateTimerWaiter Immediate;
     QWidget Window;
     Window.show();
