@@ -46,19 +46,19 @@ protected:
         FStorage.Section = "S";
     }
 
-    void Store(const QStringList& Items) {
+    TStoredList OfSample(const QStringList& Items) const {
         TStoredList list;
         for (const QString& item : Items) {
             list << TStoredItem{item, FSample};
         }
+        return list;
+    }
+    void Store(const QStringList& Items) {
+        TStoredList list = OfSample(Items);
         FStorage.StoreItems(&FOwner, list);
     }
-
     void Load(const QStringList& Items) {
-        TStoredList list;
-        for (const QString& item : Items) {
-            list << TStoredItem{item, FSample};
-        }
+        TStoredList list = OfSample(Items);
         FStorage.LoadItems(&FOwner, list);
     }
 

@@ -90,29 +90,6 @@ TEST_F(KEV3Test, UnloadingBindsSubstitutesThatAnswer16) {
     EXPECT_TRUE(Sim().Trace().empty());
 }
 
-TEST_F(KEV3Test, WithoutTheLibraryTheChannelIsInert) {
-    UnloadKEV3DLL();
-    PortList = {"HID1 (KEV-4) A"};
-    TZINTKEV3Port port;
-    std::string name = "unset";
-    std::string data;
-    char buffer[8] = {};
-    EXPECT_NO_THROW(port.SetPort("HID1"));
-    EXPECT_NO_THROW(port.Open());
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(port.IsAvailable());
-    port.GetPort(name);
-    EXPECT_EQ(name, "");
-    EXPECT_EQ(port.Read(buffer, 500), 0);
-    EXPECT_EQ(port.Write(buffer), 0);
-    EXPECT_EQ(port.ProbePort("A"), 0);
-    EXPECT_EQ(port.QueryReadCard("A", data), 1);
-    std::vector<std::string> serials, descriptions, ports;
-    port.ListDevices(serials, descriptions, ports);
-    EXPECT_TRUE(serials.empty());
-    EXPECT_TRUE(Sim().Trace().empty());
-}
-
 TEST_F(KEV3Test, EnumeratesDevicesWithTheirModels) {
     Use("device B 3 KEV-3 Reader\ndevice C 9 Proximity EM Card Reader\ndevice D 7 VQR58 Mini\n"
         "device E 7 WQR58 Wall\ndevice F 1 Gadget Reader\ndevice G 1 kev-4 lower case\n");
