@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/hex_digit.h"
+
 namespace kit {
 
 QString SubstituteAll(const QString& Text, const QString& Pattern, const QString& Replacement) {
@@ -37,19 +39,7 @@ qsizetype WordStartIndex(int N, const QString& Text, const QString& Delimiters) 
     return -1;
 }
 
-int HexDigit(QChar C) {
-    const char c = C.toLatin1();
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
+int HexDigit(QChar C) { return platform::HexDigitValue(C.toLatin1()); }
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/hex_digit.h"
+
 namespace reader {
 
 namespace {
@@ -11,26 +13,13 @@ constexpr std::size_t ShortestFrame = 9;
 // The check-character scan combines at most this many characters.
 constexpr std::size_t CheckScanLimit = 254;
 
-int HexDigit(char C) {
-    if (C >= '0' && C <= '9') {
-        return C - '0';
-    }
-    if (C >= 'A' && C <= 'F') {
-        return C - 'A' + 10;
-    }
-    if (C >= 'a' && C <= 'f') {
-        return C - 'a' + 10;
-    }
-    return -1;
-}
-
 // The two hex digits at Text[Pos], Text[Pos + 1] as a number, or -1.
 int HexPair(const std::string& Text, std::size_t Pos) {
     if (Text.size() < Pos + 2) {
         return -1;
     }
-    const int high = HexDigit(Text[Pos]);
-    const int low = HexDigit(Text[Pos + 1]);
+    const int high = platform::HexDigitValue(Text[Pos]);
+    const int low = platform::HexDigitValue(Text[Pos + 1]);
     return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 

@@ -15,6 +15,7 @@ namespace {
 
 using cardtest::Answer;
 using cardtest::Checked;
+using std::bind_front;
 
 using HostCall = std::function<int32_t(char*, uint8_t*)>;
 
@@ -23,6 +24,7 @@ const uint8_t KeyFF[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 const uint8_t Key11[6] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
 const uint8_t KeyAA[6] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
 const uint8_t Increment16[4] = {0x10, 0, 0, 0};
+const uint8_t Page[4] = {0x11, 0x22, 0x33, 0x44};
 const uint8_t Counting[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
 // A request frame without its check character.
@@ -61,48 +63,33 @@ TEST(CardLibraryHost, BuildsTheExactFrames) {
     };
     const int32_t one = 1;
     const Case cases[] = {
-        {"readCardBufferHost", [](char* f, uint8_t* l) { return readCardBufferHost(1, f, l); }, Request("01", "A1", ""),
-         '"'},
-        {"readCardIDHost", [](char* f, uint8_t* l) { return readCardIDHost(1, f, l); }, Request("01", "20", ""), 'p'},
-        {"readCardSettingsHost", [](char* f, uint8_t* l) { return readCardSettingsHost(1, f, l); },
-         Request("01", "43", ""), 'u'},
-        {"writeCardSettingsHost", [](char* f, uint8_t* l) { return writeCardSettingsHost(0, &settings, f, l); },
-         Request("00", "42",
-                 "0102030405060734120"
-                 "9FF0B0C0D0E0F05"),
-         '+'},
-        {"mfClassicReadHost", [](char* f, uint8_t* l) { return mfClassicReadHost(1, 35, 15, KeyA0, 1, f, l); },
-         Request("01", "22", "BFA0A1A2A3A4A5"), 'w'},
-        {"mfClassicWriteHost",
-         [](char* f, uint8_t* l) { return mfClassicWriteHost(1, 1, 2, Counting, KeyFF, 0, f, l); },
+        {"readCardBufferHost", bind_front(readCardBufferHost, 1), Request("01", "A1", ""), '"'},
+        {"readCardIDHost", bind_front(readCardIDHost, 1), Request("01", "20", ""), 'p'},
+        {"readCardSettingsHost", bind_front(readCardSettingsHost, 1), Request("01", "43", ""), 'u'},
+        {"writeCardSettingsHost", bind_front(writeCardSettingsHost, 0, &settings),
+         Request("00", "42", "01020304050607341209FF0B0C0D0E0F05"), '+'},
+        {"mfClassicReadHost", bind_front(mfClassicReadHost, 1, 35, 15, KeyA0, 1), Request("01", "22", "BFA0A1A2A3A4A5"),
+         'w'},
+        {"mfClassicWriteHost", bind_front(mfClassicWriteHost, 1, 1, 2, Counting, KeyFF, 0),
          Request("01", "23", "06FFFFFFFFFFFF000102030405060708090A0B0C0D0E0F"), 's'},
-        {"mfCreateValueBlockHost",
-         [&one](char* f, uint8_t* l) { return mfCreateValueBlockHost(1, 1, 1, &one, 5, KeyFF, 1, f, l); },
+        {"mfCreateValueBlockHost", bind_front(mfCreateValueBlockHost, 1, 1, 1, &one, 5, KeyFF, 1),
          Request("01", "24", "05FFFFFFFFFFFF01000000FEFFFFFF0100000005FA05FA"), 'r'},
-        {"mfIncrementHost",
-         [](char* f, uint8_t* l) { return mfIncrementHost(1, 2, 0, Increment16, Key11, 0, 2, 1, KeyAA, 1, f, l); },
+        {"mfIncrementHost", bind_front(mfIncrementHost, 1, 2, 0, Increment16, Key11, 0, 2, 1, KeyAA, 1),
          Request("01", "F4", "0860112233445566100000000961AABBCCDDEEFF"), '!'},
-        {"mfDecrementHost",
-         [](char* f, uint8_t* l) { return mfDecrementHost(1, 2, 0, Increment16, Key11, 0, 2, 1, KeyAA, 1, f, l); },
+        {"mfDecrementHost", bind_front(mfDecrementHost, 1, 2, 0, Increment16, Key11, 0, 2, 1, KeyAA, 1),
          Request("01", "F5", "0860112233445566100000000961AABBCCDDEEFF"), ' '},
-        {"mfRestoreHost", [](char* f, uint8_t* l) { return mfRestoreHost(1, 2, 0, Key11, 0, 2, 1, KeyAA, 1, f, l); },
+        {"mfRestoreHost", bind_front(mfRestoreHost, 1, 2, 0, Key11, 0, 2, 1, KeyAA, 1),
          Request("01", "F6", "0860112233445566000000000961AABBCCDDEEFF"), '"'},
-        {"mfRssSetHost", [](char* f, uint8_t* l) { return mfRssSetHost(1, 40, KeyA0, 1, f, l); },
-         Request("01", "2B", "28A0A1A2A3A4A5"), ')'},
-        {"mfRssDelHost", [](char* f, uint8_t* l) { return mfRssDelHost(0, 3, f, l); }, Request("00", "2C", "03"), '!'},
-        {"mfRssReadHost", [](char* f, uint8_t* l) { return mfRssReadHost(1, 32, 15, f, l); }, Request("01", "25", "8F"),
-         '+'},
-        {"mfRssWriteHost", [](char* f, uint8_t* l) { return mfRssWriteHost(1, 0, 1, Counting, f, l); },
+        {"mfRssSetHost", bind_front(mfRssSetHost, 1, 40, KeyA0, 1), Request("01", "2B", "28A0A1A2A3A4A5"), ')'},
+        {"mfRssDelHost", bind_front(mfRssDelHost, 0, 3), Request("00", "2C", "03"), '!'},
+        {"mfRssReadHost", bind_front(mfRssReadHost, 1, 32, 15), Request("01", "25", "8F"), '+'},
+        {"mfRssWriteHost", bind_front(mfRssWriteHost, 1, 0, 1, Counting),
          Request("01", "2D", "01000102030405060708090A0B0C0D0E0F"), '#'},
-        {"mfULReadHost", [](char* f, uint8_t* l) { return mfULReadHost(0, 4, f, l); }, Request("00", "38", "04"), '|'},
-        {"mfULWriteHost",
-         [](char* f, uint8_t* l) {
-             const uint8_t page[4] = {0x11, 0x22, 0x33, 0x44};
-             return mfULWriteHost(1, 6, page, f, l);
-         },
+        {"mfULReadHost", bind_front(mfULReadHost, 0, 4), Request("00", "38", "04"), '|'},
+        {"mfULWriteHost", bind_front(mfULWriteHost, 1, 6, Page),
          Request("01", "39", "0611223344" + std::string(24, '0')), '~'},
-        {"readMcuUidHost", [](char* f, uint8_t* l) { return readMcuUidHost(99, f, l); }, Request("63", "EF", ""), 'u'},
-        {"setReaderUidHost", [](char* f, uint8_t* l) { return setReaderUidHost(1, "0123456789abcdeZ", f, l); },
+        {"readMcuUidHost", bind_front(readMcuUidHost, 99), Request("63", "EF", ""), 'u'},
+        {"setReaderUidHost", bind_front(setReaderUidHost, 1, "0123456789abcdeZ"),
          Request("01", "EE", "0123456789abcdeZ"), 'h'},
     };
     for (const auto& c : cases) {
@@ -122,65 +109,48 @@ TEST(CardLibraryHost, ChecksInTheDocumentedOrder) {
         int32_t result;
     };
     const int32_t value = 7;
-    const uint8_t page[4] = {1, 2, 3, 4};
     const Case cases[] = {
-        {"address 100", [](char* f, uint8_t* l) { return readCardBufferHost(100, f, l); }, 1},
-        {"address 99", [](char* f, uint8_t* l) { return readCardIDHost(99, f, l); }, 0},
-        {"settings absent", [](char* f, uint8_t* l) { return writeCardSettingsHost(1, nullptr, f, l); }, 1},
-        {"read: key type 2 before sector 40",
-         [](char* f, uint8_t* l) { return mfClassicReadHost(1, 40, 0, KeyFF, 2, f, l); }, 6},
-        {"read: key absent before sector 40",
-         [](char* f, uint8_t* l) { return mfClassicReadHost(1, 40, 0, nullptr, 0, f, l); }, 6},
-        {"read: sector 40", [](char* f, uint8_t* l) { return mfClassicReadHost(1, 40, 0, KeyFF, 0, f, l); }, 7},
-        {"read: sector 5 block 4", [](char* f, uint8_t* l) { return mfClassicReadHost(1, 5, 4, KeyFF, 0, f, l); }, 7},
-        {"read: sector 35 block 15", [](char* f, uint8_t* l) { return mfClassicReadHost(1, 35, 15, KeyFF, 0, f, l); },
-         0},
-        {"read: address 100", [](char* f, uint8_t* l) { return mfClassicReadHost(100, 1, 0, KeyFF, 0, f, l); }, 1},
-        {"write: block data absent",
-         [](char* f, uint8_t* l) { return mfClassicWriteHost(1, 1, 0, nullptr, KeyFF, 0, f, l); }, 1},
-        {"write: key type before block data",
-         [](char* f, uint8_t* l) { return mfClassicWriteHost(1, 1, 0, nullptr, KeyFF, 2, f, l); }, 6},
-        {"write: block data before sector",
-         [](char* f, uint8_t* l) { return mfClassicWriteHost(1, 40, 0, nullptr, KeyFF, 0, f, l); }, 1},
-        {"value block: value absent before key type",
-         [](char* f, uint8_t* l) { return mfCreateValueBlockHost(1, 1, 0, nullptr, 0, KeyFF, 2, f, l); }, 1},
-        {"value block: key type",
-         [&value](char* f, uint8_t* l) { return mfCreateValueBlockHost(1, 1, 0, &value, 0, KeyFF, 2, f, l); }, 6},
-        {"value block: sector 40",
-         [&value](char* f, uint8_t* l) { return mfCreateValueBlockHost(1, 40, 0, &value, 0, KeyFF, 0, f, l); }, 7},
-        {"increment: transfer key type 2",
-         [](char* f, uint8_t* l) { return mfIncrementHost(1, 1, 0, Increment16, KeyFF, 0, 1, 1, KeyFF, 2, f, l); }, 6},
-        {"increment: transfer key before value",
-         [](char* f, uint8_t* l) { return mfIncrementHost(1, 1, 0, nullptr, KeyFF, 0, 1, 1, nullptr, 0, f, l); }, 6},
-        {"increment: value before sector",
-         [](char* f, uint8_t* l) { return mfIncrementHost(1, 40, 0, nullptr, KeyFF, 0, 1, 1, KeyFF, 0, f, l); }, 1},
-        {"increment: transfer sector 40",
-         [](char* f, uint8_t* l) { return mfIncrementHost(1, 1, 0, Increment16, KeyFF, 0, 40, 0, KeyFF, 0, f, l); }, 7},
-        {"decrement: key absent",
-         [](char* f, uint8_t* l) { return mfDecrementHost(1, 1, 0, Increment16, nullptr, 0, 1, 1, KeyFF, 0, f, l); },
+        {"address 100", bind_front(readCardBufferHost, 100), 1},
+        {"address 99", bind_front(readCardIDHost, 99), 0},
+        {"settings absent", bind_front(writeCardSettingsHost, 1, nullptr), 1},
+        {"read: key type 2 before sector 40", bind_front(mfClassicReadHost, 1, 40, 0, KeyFF, 2), 6},
+        {"read: key absent before sector 40", bind_front(mfClassicReadHost, 1, 40, 0, nullptr, 0), 6},
+        {"read: sector 40", bind_front(mfClassicReadHost, 1, 40, 0, KeyFF, 0), 7},
+        {"read: sector 5 block 4", bind_front(mfClassicReadHost, 1, 5, 4, KeyFF, 0), 7},
+        {"read: sector 35 block 15", bind_front(mfClassicReadHost, 1, 35, 15, KeyFF, 0), 0},
+        {"read: address 100", bind_front(mfClassicReadHost, 100, 1, 0, KeyFF, 0), 1},
+        {"write: block data absent", bind_front(mfClassicWriteHost, 1, 1, 0, nullptr, KeyFF, 0), 1},
+        {"write: key type before block data", bind_front(mfClassicWriteHost, 1, 1, 0, nullptr, KeyFF, 2), 6},
+        {"write: block data before sector", bind_front(mfClassicWriteHost, 1, 40, 0, nullptr, KeyFF, 0), 1},
+        {"value block: value absent before key type", bind_front(mfCreateValueBlockHost, 1, 1, 0, nullptr, 0, KeyFF, 2),
+         1},
+        {"value block: key type", bind_front(mfCreateValueBlockHost, 1, 1, 0, &value, 0, KeyFF, 2), 6},
+        {"value block: sector 40", bind_front(mfCreateValueBlockHost, 1, 40, 0, &value, 0, KeyFF, 0), 7},
+        {"increment: transfer key type 2", bind_front(mfIncrementHost, 1, 1, 0, Increment16, KeyFF, 0, 1, 1, KeyFF, 2),
          6},
-        {"restore: transfer block 4",
-         [](char* f, uint8_t* l) { return mfRestoreHost(1, 1, 0, KeyFF, 0, 1, 4, KeyFF, 0, f, l); }, 7},
-        {"restore: transfer key type",
-         [](char* f, uint8_t* l) { return mfRestoreHost(1, 1, 0, KeyFF, 0, 1, 1, KeyFF, 9, f, l); }, 6},
-        {"set key: slot 40", [](char* f, uint8_t* l) { return mfRssSetHost(1, 40, KeyFF, 0, f, l); }, 0},
-        {"set key: slot 41", [](char* f, uint8_t* l) { return mfRssSetHost(1, 41, KeyFF, 0, f, l); }, 9},
-        {"set key: key type before slot", [](char* f, uint8_t* l) { return mfRssSetHost(1, 41, KeyFF, 2, f, l); }, 6},
-        {"set key: key absent", [](char* f, uint8_t* l) { return mfRssSetHost(1, 0, nullptr, 0, f, l); }, 6},
-        {"delete: slot 41", [](char* f, uint8_t* l) { return mfRssDelHost(1, 41, f, l); }, 9},
-        {"stored read: sector 40", [](char* f, uint8_t* l) { return mfRssReadHost(1, 40, 0, f, l); }, 7},
-        {"stored write: block data before sector",
-         [](char* f, uint8_t* l) { return mfRssWriteHost(1, 40, 0, nullptr, f, l); }, 1},
-        {"stored write: sector 31 block 4",
-         [](char* f, uint8_t* l) { return mfRssWriteHost(1, 31, 4, Counting, f, l); }, 7},
-        {"page 15", [](char* f, uint8_t* l) { return mfULReadHost(1, 15, f, l); }, 0},
-        {"page 16", [](char* f, uint8_t* l) { return mfULReadHost(1, 16, f, l); }, 8},
-        {"write page 16 before page data", [](char* f, uint8_t* l) { return mfULWriteHost(1, 16, nullptr, f, l); }, 8},
-        {"page data absent", [](char* f, uint8_t* l) { return mfULWriteHost(1, 4, nullptr, f, l); }, 1},
-        {"write page 15", [&page](char* f, uint8_t* l) { return mfULWriteHost(1, 15, page, f, l); }, 0},
-        {"reader identifier absent", [](char* f, uint8_t* l) { return setReaderUidHost(1, nullptr, f, l); }, 1},
-        {"reader identifier to address 100",
-         [](char* f, uint8_t* l) { return setReaderUidHost(100, "0123456789ABCDEF", f, l); }, 1},
+        {"increment: transfer key before value",
+         bind_front(mfIncrementHost, 1, 1, 0, nullptr, KeyFF, 0, 1, 1, nullptr, 0), 6},
+        {"increment: value before sector", bind_front(mfIncrementHost, 1, 40, 0, nullptr, KeyFF, 0, 1, 1, KeyFF, 0), 1},
+        {"increment: transfer sector 40", bind_front(mfIncrementHost, 1, 1, 0, Increment16, KeyFF, 0, 40, 0, KeyFF, 0),
+         7},
+        {"decrement: key absent", bind_front(mfDecrementHost, 1, 1, 0, Increment16, nullptr, 0, 1, 1, KeyFF, 0), 6},
+        {"restore: transfer block 4", bind_front(mfRestoreHost, 1, 1, 0, KeyFF, 0, 1, 4, KeyFF, 0), 7},
+        {"restore: transfer key type", bind_front(mfRestoreHost, 1, 1, 0, KeyFF, 0, 1, 1, KeyFF, 9), 6},
+        {"set key: slot 40", bind_front(mfRssSetHost, 1, 40, KeyFF, 0), 0},
+        {"set key: slot 41", bind_front(mfRssSetHost, 1, 41, KeyFF, 0), 9},
+        {"set key: key type before slot", bind_front(mfRssSetHost, 1, 41, KeyFF, 2), 6},
+        {"set key: key absent", bind_front(mfRssSetHost, 1, 0, nullptr, 0), 6},
+        {"delete: slot 41", bind_front(mfRssDelHost, 1, 41), 9},
+        {"stored read: sector 40", bind_front(mfRssReadHost, 1, 40, 0), 7},
+        {"stored write: block data before sector", bind_front(mfRssWriteHost, 1, 40, 0, nullptr), 1},
+        {"stored write: sector 31 block 4", bind_front(mfRssWriteHost, 1, 31, 4, Counting), 7},
+        {"page 15", bind_front(mfULReadHost, 1, 15), 0},
+        {"page 16", bind_front(mfULReadHost, 1, 16), 8},
+        {"write page 16 before page data", bind_front(mfULWriteHost, 1, 16, nullptr), 8},
+        {"page data absent", bind_front(mfULWriteHost, 1, 4, nullptr), 1},
+        {"write page 15", bind_front(mfULWriteHost, 1, 15, Page), 0},
+        {"reader identifier absent", bind_front(setReaderUidHost, 1, nullptr), 1},
+        {"reader identifier to address 100", bind_front(setReaderUidHost, 100, "0123456789ABCDEF"), 1},
     };
     for (const auto& c : cases) {
         char frame[64];
@@ -199,9 +169,9 @@ TEST(CardLibraryHost, MissingFrameOrLengthCellFails) {
     char frame[64];
     uint8_t length = 0;
     const std::vector<std::pair<const char*, std::function<int32_t(char*, uint8_t*)>>> calls = {
-        {"readCardBufferHost", [](char* f, uint8_t* l) { return readCardBufferHost(1, f, l); }},
-        {"mfULWriteHost", [](char* f, uint8_t* l) { return mfULWriteHost(1, 4, Counting, f, l); }},
-        {"setReaderUidHost", [](char* f, uint8_t* l) { return setReaderUidHost(1, "0123456789ABCDEF", f, l); }},
+        {"readCardBufferHost", bind_front(readCardBufferHost, 1)},
+        {"mfULWriteHost", bind_front(mfULWriteHost, 1, 4, Counting)},
+        {"setReaderUidHost", bind_front(setReaderUidHost, 1, "0123456789ABCDEF")},
     };
     for (const auto& [name, call] : calls) {
         EXPECT_EQ(call(nullptr, &length), 1) << name;
@@ -227,15 +197,6 @@ TEST(CardLibraryHost, SettingsFlagsAreBitsOfTruth) {
         ASSERT_EQ(length, 43);
         EXPECT_EQ(std::string(frame + 39, 2), c.byte16) << c.flag0 << c.flag1 << c.flag2;
     }
-}
-
-TEST(CardLibraryHost, ReaderIdentifierTravelsVerbatim) {
-    char frame[64];
-    uint8_t length = 0;
-    ASSERT_EQ(setReaderUidHost(1, "0123456789ABCDEF", frame, &length), 0);
-    ASSERT_EQ(length, 25);
-    EXPECT_EQ(std::string(frame + 7, 16), "0123456789ABCDEF");
-    EXPECT_EQ(std::string(frame, length), Checked(Request("01", "EE", "0123456789ABCDEF")));
 }
 
 // ---- Terminal functions ----
@@ -478,18 +439,10 @@ TEST(CardLibraryTerminal, SettingsAnswers) {
     const uint8_t first[6] = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15};
     EXPECT_EQ(std::memcmp(settings.bytes0to5, first, 6), 0);
     // The wide fields hold their byte zero-extended, not over the caller's 0xCC.
-    EXPECT_EQ(settings.byte6, 0x16);
-    EXPECT_EQ(settings.word7, 0x1817);
-    EXPECT_EQ(settings.byte9, 0x19);
-    EXPECT_EQ(settings.byte10, 0x1A);
-    EXPECT_EQ(settings.byte11, 0x1B);
-    EXPECT_EQ(settings.byte12, 0x1C);
-    EXPECT_EQ(settings.byte13, 0x1D);
-    EXPECT_EQ(settings.byte14, 0x1E);
-    EXPECT_EQ(settings.byte15, 0x1F);
-    EXPECT_EQ(settings.flagBit0, 1);
-    EXPECT_EQ(settings.flagBit1, 1);
-    EXPECT_EQ(settings.flagBit2, 1);
+    const std::vector<int32_t> wide = {settings.byte6,  settings.word7,    settings.byte9,    settings.byte10,
+                                       settings.byte11, settings.byte12,   settings.byte13,   settings.byte14,
+                                       settings.byte15, settings.flagBit0, settings.flagBit1, settings.flagBit2};
+    EXPECT_EQ(wide, (std::vector<int32_t>{0x16, 0x1817, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F, 1, 1, 1}));
 
     answer = settingsAnswer("FA");
     ASSERT_EQ(readCardSettingsTerminal(1, answer.data(), static_cast<uint8_t>(answer.size()), &settings), 0);
@@ -517,27 +470,6 @@ TEST(CardLibraryTerminal, SettingsAnswers) {
     EXPECT_EQ(readCardSettingsTerminal(1, nullptr, 43, &settings), 1) << "answer absent";
     answer = settingsAnswer("05");
     EXPECT_EQ(readCardSettingsTerminal(1, answer.data(), static_cast<uint8_t>(answer.size()), nullptr), 1);
-}
-
-// What the Host side writes, the Terminal side reads back the same.
-TEST(CardLibraryTerminal, SettingsRoundTrip) {
-    const CardSettings written = SampleSettings();
-    char frame[64];
-    uint8_t length = 0;
-    ASSERT_EQ(writeCardSettingsHost(1, &written, frame, &length), 0);
-    // Turn the request into the reader's answer to a settings read.
-    const std::string data(frame + 7, 34);
-    const std::string answer = Answer("01", "43", data);
-    CardSettings read;
-    std::memset(&read, 0xCC, sizeof read);
-    ASSERT_EQ(readCardSettingsTerminal(1, answer.data(), static_cast<uint8_t>(answer.size()), &read), 0);
-    EXPECT_EQ(read.byte6, 0x07);
-    EXPECT_EQ(read.byte10, 0xFF);
-    EXPECT_EQ(read.word7, 0x1234);
-    EXPECT_EQ(read.flagBit0, 1);
-    EXPECT_EQ(read.flagBit1, 0);
-    EXPECT_EQ(read.flagBit2, 1);
-    EXPECT_EQ(std::memcmp(read.bytes0to5, written.bytes0to5, 6), 0);
 }
 
 }  // namespace

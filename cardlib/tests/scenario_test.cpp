@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "sim/mifare_reader_sim.h"
@@ -12,6 +13,7 @@ namespace {
 
 using sim::ECardKind;
 using sim::TMifareReaderSim;
+using std::bind_front;
 
 constexpr uint8_t Address = 4;
 const uint8_t DefaultKey[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -30,21 +32,16 @@ protected:
         return result == 0 ? FReader.Exchange(std::string_view(frame, length)) : std::string();
     }
 
-    // One whole exchange: request, then the answer through `terminal`.
-    template <typename Host, typename Terminal>
-    int32_t Run(Host host, Terminal terminal) {
+    // One whole exchange: request, then the answer through `terminal`, which
+    // writes what it decodes to `out`.
+    template <typename Host, typename Terminal, typename... Out>
+    int32_t Run(Host host, Terminal terminal, Out... out) {
         const std::string answer = Send(host);
-        return terminal(answer.data(), static_cast<uint8_t>(answer.size()));
-    }
-
-    template <typename Host>
-    int32_t RunOk(Host host, int32_t (*terminal)(uint8_t, const char*, uint8_t)) {
-        return Run(host, [terminal](const char* a, uint8_t l) { return terminal(Address, a, l); });
+        return terminal(Address, answer.data(), static_cast<uint8_t>(answer.size()), out...);
     }
 
     int32_t ReadBlock(uint8_t sector, uint8_t block, const uint8_t* key, uint8_t keyType, uint8_t* data) {
-        return Run([&](char* f, uint8_t* l) { return mfClassicReadHost(Address, sector, block, key, keyType, f, l); },
-                   [&](const char* a, uint8_t l) { return mfClassicReadTerminal(Address, a, l, data); });
+        return Run(bind_front(mfClassicReadHost, Address, sector, block, key, keyType), mfClassicReadTerminal, data);
     }
 
     int32_t ReadValue(uint8_t sector, uint8_t block, int32_t& value) {
@@ -59,10 +56,7 @@ protected:
 
 TEST_F(Scenario, WriteThenReadAClassicBlock) {
     const uint8_t written[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    EXPECT_EQ(
-        RunOk([&](char* f, uint8_t* l) { return mfClassicWriteHost(Address, 3, 2, written, DefaultKey, 1, f, l); },
-              mfClassicWriteTerminal),
-        0);
+    EXPECT_EQ(Run(bind_front(mfClassicWriteHost, Address, 3, 2, written, DefaultKey, 1), mfClassicWriteTerminal), 0);
     uint8_t read[16] = {};
     ASSERT_EQ(ReadBlock(3, 2, DefaultKey, 0, read), 0);
     EXPECT_EQ(std::memcmp(read, written, 16), 0);
@@ -71,36 +65,26 @@ TEST_F(Scenario, WriteThenReadAClassicBlock) {
 
 TEST_F(Scenario, ValueBlockIncrementTransferAndReadBack) {
     const int32_t start = 100;
-    ASSERT_EQ(RunOk([&](char* f,
-                        uint8_t* l) { return mfCreateValueBlockHost(Address, 1, 0, &start, 7, DefaultKey, 0, f, l); },
-                    mfCreateValueBlockTerminal),
-              0);
+    ASSERT_EQ(
+        Run(bind_front(mfCreateValueBlockHost, Address, 1, 0, &start, 7, DefaultKey, 0), mfCreateValueBlockTerminal),
+        0);
     const uint8_t add25[4] = {25, 0, 0, 0};
-    ASSERT_EQ(RunOk(
-                  [&](char* f, uint8_t* l) {
-                      return mfIncrementHost(Address, 1, 0, add25, DefaultKey, 0, 1, 1, DefaultKey, 1, f, l);
-                  },
-                  mfIncrementTerminal),
-              0);
+    ASSERT_EQ(
+        Run(bind_front(mfIncrementHost, Address, 1, 0, add25, DefaultKey, 0, 1, 1, DefaultKey, 1), mfIncrementTerminal),
+        0);
     int32_t value = 0;
     ASSERT_EQ(ReadValue(1, 1, value), 0);
     EXPECT_EQ(value, 125);
     EXPECT_EQ(FReader.Block(5)[12], 7) << "the value block keeps its address byte";
 
     const uint8_t take200[4] = {200, 0, 0, 0};
-    ASSERT_EQ(RunOk(
-                  [&](char* f, uint8_t* l) {
-                      return mfDecrementHost(Address, 1, 1, take200, DefaultKey, 0, 1, 2, DefaultKey, 0, f, l);
-                  },
+    ASSERT_EQ(Run(bind_front(mfDecrementHost, Address, 1, 1, take200, DefaultKey, 0, 1, 2, DefaultKey, 0),
                   mfDecrementTerminal),
               0);
     ASSERT_EQ(ReadValue(1, 2, value), 0);
     EXPECT_EQ(value, -75);
 
-    ASSERT_EQ(RunOk([&](char* f,
-                        uint8_t* l) { return mfRestoreHost(Address, 1, 0, DefaultKey, 0, 2, 0, DefaultKey, 0, f, l); },
-                    mfRestoreTerminal),
-              0);
+    ASSERT_EQ(Run(bind_front(mfRestoreHost, Address, 1, 0, DefaultKey, 0, 2, 0, DefaultKey, 0), mfRestoreTerminal), 0);
     ASSERT_EQ(ReadValue(2, 0, value), 0);
     EXPECT_EQ(value, 100);
 }
@@ -112,16 +96,11 @@ TEST_F(Scenario, AWrongKeyFails) {
     EXPECT_EQ(ReadBlock(2, 1, wrong, 0, data), 1);
     EXPECT_EQ(data[0], 0x5A);
     const uint8_t block[16] = {9};
-    EXPECT_EQ(RunOk([&](char* f, uint8_t* l) { return mfClassicWriteHost(Address, 2, 1, block, wrong, 1, f, l); },
-                    mfClassicWriteTerminal),
-              1);
+    EXPECT_EQ(Run(bind_front(mfClassicWriteHost, Address, 2, 1, block, wrong, 1), mfClassicWriteTerminal), 1);
     EXPECT_EQ(FReader.Block(9)[0], 0);
     const uint8_t one[4] = {1, 0, 0, 0};
-    EXPECT_EQ(
-        RunOk([&](char* f,
-                  uint8_t* l) { return mfIncrementHost(Address, 2, 1, one, DefaultKey, 0, 2, 2, wrong, 0, f, l); },
-              mfIncrementTerminal),
-        1);
+    EXPECT_EQ(Run(bind_front(mfIncrementHost, Address, 2, 1, one, DefaultKey, 0, 2, 2, wrong, 0), mfIncrementTerminal),
+              1);
 }
 
 TEST_F(Scenario, StoredKeysOpenTheirSector) {
@@ -130,44 +109,36 @@ TEST_F(Scenario, StoredKeysOpenTheirSector) {
     uint8_t trailer[16] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x07, 0x80, 0x69};
     std::memcpy(trailer + 10, keyB, 6);
     std::memset(trailer, 0x12, 6);  // and another key A
-    ASSERT_EQ(
-        RunOk([&](char* f, uint8_t* l) { return mfClassicWriteHost(Address, 2, 3, trailer, DefaultKey, 0, f, l); },
-              mfClassicWriteTerminal),
-        0);
+    ASSERT_EQ(Run(bind_front(mfClassicWriteHost, Address, 2, 3, trailer, DefaultKey, 0), mfClassicWriteTerminal), 0);
     const uint8_t written[16] = {0xC0, 0xFF, 0xEE};
     FReader.Block(8) = {0xC0, 0xFF, 0xEE};
 
     const auto readStored = [&](uint8_t* data) {
-        return Run([](char* f, uint8_t* l) { return mfRssReadHost(Address, 2, 0, f, l); },
-                   [&](const char* a, uint8_t l) { return mfRssReadTerminal(Address, a, l, data); });
+        return Run(bind_front(mfRssReadHost, Address, 2, 0), mfRssReadTerminal, data);
     };
     uint8_t data[16] = {};
     EXPECT_EQ(readStored(data), 1) << "no key stored yet";
-    ASSERT_EQ(RunOk([&](char* f, uint8_t* l) { return mfRssSetHost(Address, 2, keyB, 1, f, l); }, mfRssSetTerminal), 0);
+    ASSERT_EQ(Run(bind_front(mfRssSetHost, Address, 2, keyB, 1), mfRssSetTerminal), 0);
     ASSERT_TRUE(FReader.StoredKey(2, 1).has_value());
     ASSERT_EQ(readStored(data), 0);
     EXPECT_EQ(std::memcmp(data, written, 16), 0);
 
     const uint8_t next[16] = {1, 1, 2, 3, 5, 8, 13, 21};
-    ASSERT_EQ(RunOk([&](char* f, uint8_t* l) { return mfRssWriteHost(Address, 2, 1, next, f, l); }, mfRssWriteTerminal),
-              0);
+    ASSERT_EQ(Run(bind_front(mfRssWriteHost, Address, 2, 1, next), mfRssWriteTerminal), 0);
     EXPECT_EQ(FReader.Block(9)[7], 21);
 
-    ASSERT_EQ(RunOk([](char* f, uint8_t* l) { return mfRssDelHost(Address, 2, f, l); }, mfRssDelTerminal), 0);
+    ASSERT_EQ(Run(bind_front(mfRssDelHost, Address, 2), mfRssDelTerminal), 0);
     EXPECT_EQ(readStored(data), 1) << "the slot was cleared";
 }
 
 TEST_F(Scenario, UltralightWriteThenRead) {
     FReader.InsertUltralight({0x04, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66});
     const uint8_t page[4] = {0xCA, 0xFE, 0xBA, 0xBE};
-    ASSERT_EQ(RunOk([&](char* f, uint8_t* l) { return mfULWriteHost(Address, 9, page, f, l); }, mfULWriteTerminal), 0);
+    ASSERT_EQ(Run(bind_front(mfULWriteHost, Address, 9, page), mfULWriteTerminal), 0);
     uint8_t read[4] = {};
-    ASSERT_EQ(Run([](char* f, uint8_t* l) { return mfULReadHost(Address, 9, f, l); },
-                  [&](const char* a, uint8_t l) { return mfULReadTerminal(Address, a, l, read); }),
-              0);
+    ASSERT_EQ(Run(bind_front(mfULReadHost, Address, 9), mfULReadTerminal, read), 0);
     EXPECT_EQ(std::memcmp(read, page, 4), 0);
-    EXPECT_EQ(RunOk([&](char* f, uint8_t* l) { return mfULWriteHost(Address, 2, page, f, l); }, mfULWriteTerminal), 1)
-        << "the lock page is read-only";
+    EXPECT_EQ(Run(bind_front(mfULWriteHost, Address, 2, page), mfULWriteTerminal), 1) << "the lock page is read-only";
 }
 
 TEST_F(Scenario, SettingsRoundTrip) {
@@ -177,15 +148,11 @@ TEST_F(Scenario, SettingsRoundTrip) {
     written.word7 = 0xBEEF;
     written.byte13 = 0x1FF;
     written.bytes0to5[5] = 0x66;
-    ASSERT_EQ(RunOk([&](char* f, uint8_t* l) { return writeCardSettingsHost(Address, &written, f, l); },
-                    writeCardSettingsTerminal),
-              0);
+    ASSERT_EQ(Run(bind_front(writeCardSettingsHost, Address, &written), writeCardSettingsTerminal), 0);
     EXPECT_EQ(FReader.Settings()[16], 0x05);
     CardSettings read;
     std::memset(&read, 0xEE, sizeof read);
-    ASSERT_EQ(Run([](char* f, uint8_t* l) { return readCardSettingsHost(Address, f, l); },
-                  [&](const char* a, uint8_t l) { return readCardSettingsTerminal(Address, a, l, &read); }),
-              0);
+    ASSERT_EQ(Run(bind_front(readCardSettingsHost, Address), readCardSettingsTerminal, &read), 0);
     EXPECT_EQ(read.flagBit0, 1);
     EXPECT_EQ(read.flagBit1, 0);
     EXPECT_EQ(read.flagBit2, 1);
@@ -197,31 +164,21 @@ TEST_F(Scenario, SettingsRoundTrip) {
 
 TEST_F(Scenario, CardCodeIdAndIdentifiers) {
     char code[18];
-    ASSERT_EQ(Run([](char* f, uint8_t* l) { return readCardBufferHost(Address, f, l); },
-                  [&](const char* a, uint8_t l) { return readCardBufferTerminal(Address, a, l, code); }),
-              0);
+    ASSERT_EQ(Run(bind_front(readCardBufferHost, Address), readCardBufferTerminal, code), 0);
     EXPECT_STREQ(code, "R00000000DEADBEEF");
     uint8_t id[27];
     uint8_t idLength = 0;
-    ASSERT_EQ(Run([](char* f, uint8_t* l) { return readCardIDHost(Address, f, l); },
-                  [&](const char* a, uint8_t l) { return readCardIDTerminal(Address, a, l, id, &idLength); }),
-              0);
+    ASSERT_EQ(Run(bind_front(readCardIDHost, Address), readCardIDTerminal, id, &idLength), 0);
     ASSERT_EQ(idLength, 4);
     EXPECT_EQ(id[3], 0xEF);
     uint8_t mcu[16];
-    ASSERT_EQ(Run([](char* f, uint8_t* l) { return readMcuUidHost(Address, f, l); },
-                  [&](const char* a, uint8_t l) { return readMcuUidTerminal(Address, a, l, mcu); }),
-              0);
+    ASSERT_EQ(Run(bind_front(readMcuUidHost, Address), readMcuUidTerminal, mcu), 0);
     EXPECT_EQ(std::memcmp(mcu, FReader.McuUid().data(), 16), 0);
-    ASSERT_EQ(RunOk([](char* f, uint8_t* l) { return setReaderUidHost(Address, "door-7:lobby/Abc", f, l); },
-                    setReaderUidTerminal),
-              0);
+    ASSERT_EQ(Run(bind_front(setReaderUidHost, Address, "door-7:lobby/Abc"), setReaderUidTerminal), 0);
     EXPECT_EQ(FReader.ReaderUid(), "door-7:lobby/Abc");
 
     FReader.RemoveCard();
-    EXPECT_EQ(Run([](char* f, uint8_t* l) { return readCardBufferHost(Address, f, l); },
-                  [&](const char* a, uint8_t l) { return readCardBufferTerminal(Address, a, l, code); }),
-              5);
+    EXPECT_EQ(Run(bind_front(readCardBufferHost, Address), readCardBufferTerminal, code), 5);
 }
 
 // Each fault of the reader, seen through a card-code read, a block read and a
@@ -248,16 +205,11 @@ TEST_F(Scenario, ReaderFaults) {
         FReader.Faults = {};
         FReader.Faults.*c.fault = true;
         char code[18];
-        EXPECT_EQ(Run([](char* f, uint8_t* l) { return readCardBufferHost(Address, f, l); },
-                      [&](const char* a, uint8_t l) { return readCardBufferTerminal(Address, a, l, code); }),
-                  c.code)
-            << c.name;
+        EXPECT_EQ(Run(bind_front(readCardBufferHost, Address), readCardBufferTerminal, code), c.code) << c.name;
         uint8_t data[16];
         EXPECT_EQ(ReadBlock(1, 1, DefaultKey, 1, data), c.block) << c.name;
-        EXPECT_EQ(
-            RunOk([&](char* f, uint8_t* l) { return mfClassicWriteHost(Address, 1, 1, block, DefaultKey, 1, f, l); },
-                  mfClassicWriteTerminal),
-            c.write)
+        EXPECT_EQ(Run(bind_front(mfClassicWriteHost, Address, 1, 1, block, DefaultKey, 1), mfClassicWriteTerminal),
+                  c.write)
             << c.name;
     }
 }

@@ -31,7 +31,6 @@ protected:
         if (std::getenv("DISPLAY") == nullptr) {
             GTEST_SKIP() << "no X server";
         }
-        testing::TestApp();
     }
 };
 

@@ -32,7 +32,6 @@ std::unique_ptr<TFakeFrameSource> Strip(int Count, unsigned Delay) {
 class GifAnimatorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::TestApp();
         Window = std::make_unique<QWidget>();
         Animator = new TGIFAnimator(Window.get(), Waiter);
         Window->show();
@@ -114,6 +113,8 @@ TEST_F(GifAnimatorTest, StoppingKeepsTheFrameAndStartingContinuesFromIt) {
     Step();
     Animator->SetAnimate(false);
     EXPECT_EQ(Animator->FrameIndex(), 2);
+    // The restarted worker may not be waiting yet: the elapsed wait is kept
+    // for it, so look for the step rather than expecting it at once.
     Animator->SetAnimate(true);
     // The worker may or may not have begun a fresh wait for the restart, so
     // count steps, not waits: one elapsed wait moves on exactly one frame.
@@ -220,14 +221,6 @@ void ExpectStepwiseEqualsFull(TGIFAnimator& Animator, TFrameSource& Source,
     }
 }
 
-TEST_F(GifAnimatorTest, StepByStepCompositionEqualsFullRecompositionForEveryFrame) {
-    auto Owned = MixedDisposals();
-    TFakeFrameSource& Source = *Owned;
-    Animator->SetImage(std::move(Owned));
-    ExpectStepwiseEqualsFull(
-        *Animator, Source, [] { return MixedDisposals(); }, Waiter);
-}
-
 // The frames of MixedDisposals as a GIF file, read back.
 std::unique_ptr<TGIFFrameSource> MixedDisposalsGif() {
     auto Frames = MixedDisposals();
@@ -313,7 +306,6 @@ TEST_F(GifAnimatorTest, AutoSizeTakesTheLogicalScreen) {
 // The UI thread asks for sizes, delays and pictures while the timer thread
 // steps through frames that decode on first use (run under ThreadSanitizer).
 TEST(GifAnimatorDecodeTest, UiThreadReadsWhileTheTimerThreadDecodes) {
-    testing::TestApp();
     testing::TImmediateTimerWaiter Immediate;
     QWidget Window;
     auto* Animator = new TGIFAnimator(&Window, Immediate);
@@ -336,7 +328,6 @@ TEST(GifAnimatorDecodeTest, UiThreadReadsWhileTheTimerThreadDecodes) {
 // waits for the UI thread to run the frame-changed event; repeated to shake
 // out races (run under ThreadSanitizer).
 TEST(GifAnimatorLifetimeTest, DestroyedDuringAStepManyTimes) {
-    testing::TestApp();
     testing::TImmediateTimerWaiter Immediate;
     QWidget Window;
     Window.show();

@@ -3,31 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include "kit/app_utils.h"
+#include "kit/tests/temp_folder.h"
 
 namespace kit {
 namespace {
 
-class IniFile : public ::testing::Test {
-protected:
-    QString Path(const QString& Name = "settings.cfg") const { return FDir.path() + "/" + Name; }
-
-    void WriteRaw(const QByteArray& Bytes, const QString& Name = "settings.cfg") const {
-        QFile file(Path(Name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(Bytes);
-    }
-
-    QByteArray ReadRaw(const QString& Name = "settings.cfg") const {
-        QFile file(Path(Name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    QTemporaryDir FDir;
-};
+class IniFile : public ::testing::Test, protected testing::TTempFolder {};
 
 TEST_F(IniFile, ReadsFollowPrivateProfileRules) {
     WriteRaw(

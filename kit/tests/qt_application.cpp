@@ -9,6 +9,10 @@ namespace {
 class TQtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        // Without an X server the X11 tests skip themselves; no application can start there.
+        if (qEnvironmentVariable("QT_QPA_PLATFORM") == "xcb" && qEnvironmentVariableIsEmpty("DISPLAY")) {
+            return;
+        }
         static int argc = 1;
         static char name[] = "kit_tests";
         static char* argv[] = {name, nullptr};

@@ -15,11 +15,9 @@ namespace {
 
 using std::chrono::milliseconds;
 using testing::PumpUntil;
-using testing::TestApp;
 
 class ThreadedTimerTest : public ::testing::Test {
 protected:
-    void SetUp() override { TestApp(); }
     void TearDown() override { SetExceptionHandler(nullptr); }
 
     // Makes the timer tick on its worker and counts the ticks.
@@ -73,16 +71,6 @@ TEST_F(ThreadedTimerTest, SettingsThatStopTheTicksPauseTheWorker) {
         EXPECT_EQ(Ticks, 0);
         Ticks = 0;
     }
-}
-
-TEST_F(ThreadedTimerTest, PriorityChangedInWindowTimerModeIsOnlyStored) {
-    TThreadedTimer Timer(nullptr, Waiter);
-    Timer.SetInterval(100000);
-    Timer.SetThreaded(false);
-    CountTicksOnWorker(Timer);
-    Timer.SetThreadPriority(TThreadPriority::tpHigher);
-    EXPECT_EQ(Timer.ThreadPriority(), TThreadPriority::tpHigher);
-    EXPECT_TRUE(Timer.WorkerPaused());
 }
 
 TEST_F(ThreadedTimerTest, AnotherHandlerReplacesTheOldOneWithoutRestartingTheWait) {

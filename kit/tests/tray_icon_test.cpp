@@ -24,7 +24,6 @@ struct TMouseCall {
 class TrayIconTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::TestApp();
         auto Made = std::make_unique<testing::TFakeTrayBackend>();
         Tray = Made.get();
         Icon = std::make_unique<TTrayIcon>(nullptr, std::move(Made));
@@ -257,7 +256,6 @@ TEST_F(TrayIconTest, HandlerErrorsGoToTheExceptionHandler) {
 }
 
 TEST(SystemTrayTest, WithoutATrayTheComponentStaysOutOfItQuietly) {
-    testing::TestApp();
     TTrayIcon Icon;
     TIcon Red;
     Red.LoadFromBytes(IconFileBytes(Qt::red));

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 namespace platform {
 namespace {
 
@@ -15,10 +13,6 @@ TEST(DynamicLibrary, MapsWindowsNamesToLinuxFileNames) {
     for (const auto& [windows, linux] : cases) {
         EXPECT_EQ(LinuxLibraryName(windows), linux) << windows;
     }
-}
-
-TEST(DynamicLibrary, ProgramFolderHoldsThisTest) {
-    EXPECT_TRUE(std::filesystem::exists(ProgramFolder() + "/platform_tests"));
 }
 
 // The build puts libZtBeside.so next to this test and libZtOnPath.so in a

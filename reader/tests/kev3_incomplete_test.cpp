@@ -23,8 +23,22 @@ TEST(KEV3Binding, ALibraryWithoutOneEntryStaysUnloaded) {
     port.ListDevices(serials, descriptions, ports);
     EXPECT_TRUE(serials.empty());
     EXPECT_TRUE(PortList.empty());
+
+    // The channel stays inert: nothing opens, reads or writes, and nothing raises.
+    PortList = {"HID1 (KEV-4) A"};
+    std::string name = "unset";
+    std::string data;
+    char buffer[8] = {};
+    EXPECT_NO_THROW(port.SetPort("HID1"));
     EXPECT_NO_THROW(port.Open());
     EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(port.IsAvailable());
+    port.GetPort(name);
+    EXPECT_EQ(name, "");
+    EXPECT_EQ(port.Read(buffer, 500), 0);
+    EXPECT_EQ(port.Write(buffer), 0);
+    EXPECT_EQ(port.ProbePort("A"), 0);
+    EXPECT_EQ(port.QueryReadCard("A", data), 1);
     EXPECT_TRUE(sim.Trace().empty());
 }
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -88,29 +87,6 @@ TEST_F(KEV3Test, UnloadingBindsSubstitutesThatAnswer16) {
         EXPECT_EQ(statuses[i], 16) << "entry " << i;
     }
     EXPECT_EQ(count, 0);
-    EXPECT_TRUE(Sim().Trace().empty());
-}
-
-TEST_F(KEV3Test, WithoutTheLibraryTheChannelIsInert) {
-    UnloadKEV3DLL();
-    PortList = {"HID1 (KEV-4) A"};
-    TZINTKEV3Port port;
-    std::string name = "unset";
-    std::string data;
-    char buffer[8] = {};
-    EXPECT_NO_THROW(port.SetPort("HID1"));
-    EXPECT_NO_THROW(port.Open());
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(port.IsAvailable());
-    port.GetPort(name);
-    EXPECT_EQ(name, "");
-    EXPECT_EQ(port.Read(buffer, 500), 0);
-    EXPECT_EQ(port.Write(buffer), 0);
-    EXPECT_EQ(port.ProbePort("A"), 0);
-    EXPECT_EQ(port.QueryReadCard("A", data), 1);
-    std::vector<std::string> serials, descriptions, ports;
-    port.ListDevices(serials, descriptions, ports);
-    EXPECT_TRUE(serials.empty());
     EXPECT_TRUE(Sim().Trace().empty());
 }
 
@@ -271,38 +247,6 @@ TEST_F(KEV3Test, StatusTable) {
     }
 }
 
-TEST_F(KEV3Test, EachOperationNamesItselfInTheMessage) {
-    enum Step { OpenStep, CloseStep, ReadStep, WriteStep };
-    const std::tuple<const char*, Step, const char*> cases[] = {
-        {"kev3GetSerialNumber", OpenStep, "open"}, {"kev3Open", OpenStep, "open"},
-        {"kev3Close", CloseStep, "close"},         {"kev3Read", ReadStep, "read"},
-        {"kev3Write", WriteStep, "write"},
-    };
-    for (const auto& [entry, step, operation] : cases) {
-        Use("inject " + std::string(entry) + " 1 6\n");
-        TZINTKEV3Port port;
-        port.SetPort("HID1");
-        char buffer[4] = {};
-        const std::string error = ErrorOf([&, step = step] {
-            port.Open();
-            switch (step) {
-                case CloseStep:
-                    port.Close();
-                    break;
-                case ReadStep:
-                    port.Read(buffer, 500);
-                    break;
-                case WriteStep:
-                    port.Write(buffer);
-                    break;
-                case OpenStep:
-                    break;
-            }
-        });
-        EXPECT_EQ(error, std::string("TalvoKEV3.dll ") + operation + " Vrel protocol error") << entry;
-    }
-}
-
 // A close made because of status 1 or 2 is tried once; when it fails too, the
 // handle is dropped and that close's error is the one raised.
 TEST_F(KEV3Test, FailingCloseAfterAnErrorEndsWithOneException) {
@@ -330,14 +274,6 @@ TEST_F(KEV3Test, FailingCloseAfterAnErrorEndsWithOneException) {
         EXPECT_EQ(port.Handle(), -1) << c.Scenario;
         EXPECT_FALSE(port.IsOpen()) << c.Scenario;
     }
-}
-
-TEST_F(KEV3Test, OpenAnswersTheDeviceCannotOpenWhenHeld) {
-    Use("held A 1\n");
-    TZINTKEV3Port port;
-    port.SetPort("HID1");
-    EXPECT_EQ(ErrorOf([&] { port.Open(); }), "TalvoKEV3.dll open device cannot open");
-    EXPECT_EQ(port.Handle(), -1);
 }
 
 // Every query leaves the device closed on every way out, and the read-card

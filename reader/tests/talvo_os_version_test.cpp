@@ -7,22 +7,51 @@ namespace {
 
 using TReport = TWindowsVersionReport;
 
-TReport Report(uint32_t Platform, uint32_t Major, uint32_t Minor) {
-    TReport report;
-    report.Extended = true;
-    report.PlatformId = Platform;
-    report.MajorVersion = Major;
-    report.MinorVersion = Minor;
-    report.ProductType = TReport::WorkstationProduct;
-    return report;
-}
-
-TReport With(TReport Base, void (*Change)(TReport&)) {
-    Change(Base);
-    return Base;
-}
-
-constexpr uint8_t ServerProduct = 3;
+// A synthetic version report: an extended answer from a workstation, changed
+// by the chained setters.
+struct Report : TReport {
+    Report(uint32_t Platform, uint32_t Major, uint32_t Minor) {
+        Extended = true;
+        PlatformId = Platform;
+        MajorVersion = Major;
+        MinorVersion = Minor;
+        ProductType = WorkstationProduct;
+    }
+    Report& Server() {
+        ProductType = 3;
+        return *this;
+    }
+    Report& Suite(int Bit) {
+        SuiteMask = static_cast<uint16_t>(1 << Bit);
+        return *this;
+    }
+    Report& X64() {
+        Architecture = TReport::X64;
+        return *this;
+    }
+    Report& Itanium() {
+        Architecture = TReport::Itanium;
+        return *this;
+    }
+    Report& R2() {
+        R2Metric = 1;
+        return *this;
+    }
+    Report& Pack(const char* Text, uint32_t Build = 0) {
+        ServicePackText = Text;
+        BuildNumber = Build;
+        return *this;
+    }
+    Report& Hotfix6a() {
+        HasServicePack6aHotfix = true;
+        return *this;
+    }
+    Report& BasicQuery(const char* Registry) {
+        Extended = false;
+        RegistryProductType = Registry;
+        return *this;
+    }
+};
 
 TEST(WindowsVersion, NamesEveryKnownVersion) {
     struct Case {
@@ -34,62 +63,27 @@ TEST(WindowsVersion, NamesEveryKnownVersion) {
     };
     const Case cases[] = {
         {"Win32s", Report(0, 3, 10), 1, "Microsoft Win32s", ""},
-        {"95", With(Report(1, 4, 0), [](TReport& r) { r.ServicePackText = " A"; }), 2, "Microsoft Windows 95", ""},
-        {"95 OSR2", With(Report(1, 4, 0), [](TReport& r) { r.ServicePackText = " C"; }), 3, "Microsoft Windows 95",
-         "OSR2"},
+        {"95", Report(1, 4, 0).Pack(" A"), 2, "Microsoft Windows 95", ""},
+        {"95 OSR2", Report(1, 4, 0).Pack(" C"), 3, "Microsoft Windows 95", "OSR2"},
         {"98", Report(1, 4, 10), 5, "Microsoft Windows 98", ""},
-        {"98 SE", With(Report(1, 4, 10), [](TReport& r) { r.ServicePackText = " A "; }), 6, "Microsoft Windows 98",
-         "SE"},
+        {"98 SE", Report(1, 4, 10).Pack(" A "), 6, "Microsoft Windows 98", "SE"},
         {"Millennium", Report(1, 4, 90), 7, "Microsoft Windows Millennium Edition", ""},
         {"NT 4 workstation", Report(2, 4, 0), 4, "Microsoft Windows NT", "Workstation 4.0"},
-        {"NT 4 server, basic query",
-         With(Report(2, 4, 0),
-              [](TReport& r) {
-                  r.Extended = false;
-                  r.RegistryProductType = "lanmannt";
-              }),
-         4, "Microsoft Windows NT", "Server 4.0 "},
+        {"NT 4 server, basic query", Report(2, 4, 0).BasicQuery("lanmannt"), 4, "Microsoft Windows NT", "Server 4.0 "},
         {"2000 Professional", Report(2, 5, 0), 8, "Microsoft Windows 2000", "Professional"},
-        {"2000 Datacenter",
-         With(Report(2, 5, 0),
-              [](TReport& r) {
-                  r.ProductType = ServerProduct;
-                  r.SuiteMask = 1 << 7;
-              }),
-         8, "Microsoft Windows Server 2000 family", "Datacenter Server"},
-        {"XP Home", With(Report(2, 5, 1), [](TReport& r) { r.SuiteMask = 1 << 9; }), 9, "Microsoft Windows XP",
-         "Home Edition"},
-        {"XP x64", With(Report(2, 5, 2), [](TReport& r) { r.Architecture = TReport::X64; }), 10,
-         "Microsoft Windows XP Professional x64 Edition", ""},
-        {"2003 Web",
-         With(Report(2, 5, 2),
-              [](TReport& r) {
-                  r.ProductType = ServerProduct;
-                  r.SuiteMask = 1 << 10;
-              }),
-         11, "Microsoft Windows Server 2003 family", "Web Edition"},
-        {"2003 x64",
-         With(Report(2, 5, 2),
-              [](TReport& r) {
-                  r.ProductType = ServerProduct;
-                  r.Architecture = TReport::X64;
-              }),
-         11, "Microsoft Windows Server 2003 family", "Standard x64 Edition"},
-        {"2003 R2 Enterprise",
-         With(Report(2, 5, 2),
-              [](TReport& r) {
-                  r.ProductType = ServerProduct;
-                  r.R2Metric = 1;
-                  r.SuiteMask = 1 << 1;
-              }),
-         12, "Microsoft Windows Server 2003 R2", "Enterprise Edition"},
+        {"2000 Datacenter", Report(2, 5, 0).Server().Suite(7), 8, "Microsoft Windows Server 2000 family",
+         "Datacenter Server"},
+        {"XP Home", Report(2, 5, 1).Suite(9), 9, "Microsoft Windows XP", "Home Edition"},
+        {"XP x64", Report(2, 5, 2).X64(), 10, "Microsoft Windows XP Professional x64 Edition", ""},
+        {"2003 Web", Report(2, 5, 2).Server().Suite(10), 11, "Microsoft Windows Server 2003 family", "Web Edition"},
+        {"2003 x64", Report(2, 5, 2).Server().X64(), 11, "Microsoft Windows Server 2003 family",
+         "Standard x64 Edition"},
+        {"2003 R2 Enterprise", Report(2, 5, 2).Server().R2().Suite(1), 12, "Microsoft Windows Server 2003 R2",
+         "Enterprise Edition"},
         {"Vista", Report(2, 6, 0), 13, "Microsoft Windows Vista", "Professional"},
-        {"2008", With(Report(2, 6, 0), [](TReport& r) { r.ProductType = ServerProduct; }), 14,
-         "Microsoft Windows Server 2008", "Server 4.0"},
-        {"2008 R2", With(Report(2, 6, 1), [](TReport& r) { r.ProductType = ServerProduct; }), 15,
-         "Microsoft Windows Server 2008 R2", "Server 4.0"},
-        {"Seven x64 counts as x86", With(Report(2, 6, 1), [](TReport& r) { r.Architecture = TReport::X64; }), 16,
-         "Microsoft Windows Seven", "Professional"},
+        {"2008", Report(2, 6, 0).Server(), 14, "Microsoft Windows Server 2008", "Server 4.0"},
+        {"2008 R2", Report(2, 6, 1).Server(), 15, "Microsoft Windows Server 2008 R2", "Server 4.0"},
+        {"Seven x64 counts as x86", Report(2, 6, 1).X64(), 16, "Microsoft Windows Seven", "Professional"},
         {"later than the table", Report(2, 6, 2), 0, "", "Professional"},
     };
     for (const auto& c : cases) {
@@ -110,38 +104,16 @@ TEST(WindowsVersion, JoinsNamesAndServicePacks) {
         uint8_t IsServer;
     };
     const Case cases[] = {
-        {"95 OSR2", With(Report(1, 4, 0), [](TReport& r) { r.ServicePackText = " B "; }), "Microsoft Windows 95 OSR2",
-         "B", 0},
+        {"95 OSR2", Report(1, 4, 0).Pack(" B "), "Microsoft Windows 95 OSR2", "B", 0},
         {"Millennium", Report(1, 4, 90), "Microsoft Windows Millennium Edition", "", 0},
-        {"NT 4 with the 6a hotfix",
-         With(Report(2, 4, 0),
-              [](TReport& r) {
-                  r.ServicePackText = "service pack 6";
-                  r.HasServicePack6aHotfix = true;
-                  r.BuildNumber = 0x50000565;
-              }),
+        {"NT 4 with the 6a hotfix", Report(2, 4, 0).Pack("service pack 6", 0x50000565).Hotfix6a(),
          "Microsoft Windows NT Workstation 4.0", "Service Pack 6a (Build 1381)", 0},
-        {"NT 4 without it",
-         With(Report(2, 4, 0),
-              [](TReport& r) {
-                  r.ServicePackText = "Service Pack 6";
-                  r.BuildNumber = 1381;
-              }),
-         "Microsoft Windows NT Workstation 4.0", "Service Pack 6 (Build 1381)", 0},
-        {"XP SP3",
-         With(Report(2, 5, 1),
-              [](TReport& r) {
-                  r.ServicePackText = "Service Pack 3";
-                  r.BuildNumber = 2600;
-              }),
-         "Microsoft Windows XP Professional", "Service Pack 3 (Build 2600)", 0},
-        {"2003 Itanium without a suite",
-         With(Report(2, 5, 2),
-              [](TReport& r) {
-                  r.ProductType = ServerProduct;
-                  r.Architecture = TReport::Itanium;
-              }),
-         "Microsoft Windows Server 2003 family ", "(Build 0)", 1},
+        {"NT 4 without it", Report(2, 4, 0).Pack("Service Pack 6", 1381), "Microsoft Windows NT Workstation 4.0",
+         "Service Pack 6 (Build 1381)", 0},
+        {"XP SP3", Report(2, 5, 1).Pack("Service Pack 3", 2600), "Microsoft Windows XP Professional",
+         "Service Pack 3 (Build 2600)", 0},
+        {"2003 Itanium without a suite", Report(2, 5, 2).Server().Itanium(), "Microsoft Windows Server 2003 family ",
+         "(Build 0)", 1},
     };
     for (const auto& c : cases) {
         TTalvoOSVersion record;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
@@ -11,21 +10,6 @@
 
 namespace kit {
 namespace {
-
-// The application object lives from the first test to the last, and goes before Qt's own statics.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { FApp = std::make_unique<QApplication>(FArgc, FArgv); }
-    void TearDown() override { FApp.reset(); }
-
-private:
-    int FArgc = 1;
-    char FName[18] = "kit_db_grid_tests";
-    char* FArgv[2] = {FName, nullptr};
-    std::unique_ptr<QApplication> FApp;
-};
-
-[[maybe_unused]] const auto* const Environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 class ReaderGrid : public ::testing::Test {
 protected:

@@ -13,30 +13,6 @@ using testing::FillNames;
 
 constexpr TBookmark FirstID = -2147483647;
 
-TEST(MemoryDataLayout, ToolTablesHaveTheirRecordLayouts) {
-    TMemoryData Readers;
-    testing::AddReaderFields(Readers);
-    Readers.Open();
-    EXPECT_EQ(Readers.RecordSize(), 200);
-    EXPECT_EQ(Readers.BookmarkOffset(), 200);
-    EXPECT_EQ(Readers.BufferSize(), 208);
-    const std::vector<int> ReaderOffsets = {0, 32, 64, 76, 138};
-    for (int Index = 0; Index < 5; ++Index) {
-        EXPECT_EQ(Readers.FieldOffset(Index), ReaderOffsets[Index]) << Index;
-    }
-
-    TMemoryData Events;
-    testing::AddCardFields(Events);
-    Events.Open();
-    EXPECT_EQ(Events.RecordSize(), 75);
-    EXPECT_EQ(Events.BookmarkOffset(), 117);  // 42 bytes of calculated area
-    EXPECT_EQ(Events.BufferSize(), 125);
-    const std::vector<int> EventOffsets = {0, 9, 31, 53};
-    for (int Index = 0; Index < 4; ++Index) {
-        EXPECT_EQ(Events.FieldOffset(Index), EventOffsets[Index]) << Index;
-    }
-}
-
 TEST(MemoryDataLayout, RefusesTablesItCannotLayOut) {
     struct Case {
         const char* Name;

@@ -150,11 +150,6 @@ TEST(KitGraph, FormatsAndOwnForms) {
     indexed.setColorTable({qRgb(1, 2, 3), qRgb(4, 5, 6), qRgb(7, 8, 9)});
     indexed.fill(2);
     indexed.setPixel(3, 1, 1);
-    EXPECT_EQ(KitGraph::BitmapPixelFormat(indexed), pf8bit);
-    EXPECT_EQ(KitGraph::BitmapPixelFormat(QImage(1, 1, QImage::Format_Mono)), pf1bit);
-    EXPECT_EQ(KitGraph::BitmapPixelFormat(QImage(1, 1, QImage::Format_RGB32)), pf32bit);
-    EXPECT_EQ(KitGraph::BitmapPixelFormat(QImage()), pfDevice);
-
     const Bmp own = Bmp(KitGraph::BitmapToDibStream(indexed, pf8bit, rmMedianCut));
     EXPECT_EQ(own.Index(3, 1), 1);
     EXPECT_EQ(own.Index(0, 0), 2);
@@ -172,10 +167,6 @@ TEST(KitGraph, FormatsAndOwnForms) {
     EXPECT_THROW(KitGraph::BitmapToDibStream(image, pf16bit, rmHistogram), ENotImplemented);
     EXPECT_THROW(KitGraph::BitmapToDibStream(image, pf32bit, rmHistogram), ENotImplemented);
     EXPECT_THROW(KitGraph::BitmapToDibStream(QImage(), pf8bit, rmHistogram), EInvalidGraphicOperation);
-
-    EXPECT_EQ(KitGraph::ScanlineBytes(5, 8, 32), 8);
-    EXPECT_EQ(KitGraph::ScanlineBytes(9, 1, 32), 4);
-    EXPECT_EQ(KitGraph::ScanlineBytes(3, 24, 16), 10);
 }
 
 }  // namespace

@@ -1,0 +1,19 @@
+#pragma once
+
+namespace platform {
+
+// The value of one hexadecimal digit of either case, or -1 for any other character.
+constexpr int HexDigitValue(char C) {
+    if (C >= '0' && C <= '9') {
+        return C - '0';
+    }
+    if (C >= 'A' && C <= 'F') {
+        return C - 'A' + 10;
+    }
+    if (C >= 'a' && C <= 'f') {
+        return C - 'a' + 10;
+    }
+    return -1;
+}
+
+}  // namespace platform
