@@ -1,4 +1,4 @@
-// One application object for the widget tests of a test program.
+// One application object for the widget and picture tests of a test program.
 #include <gtest/gtest.h>
 
 #include <QApplication>
