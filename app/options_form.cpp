@@ -16,6 +16,9 @@ namespace {
 
 constexpr const char* Section = "OptionsForm";
 
+// The client area the dialog is designed with; translated texts may need more.
+const QSize DesignSize(445, 334);
+
 QString Tr(const char* Key, const QString& Current) { return TLocalization::Translate(Section, Key, Current); }
 
 void TranslateItems(kit::TRadioGroup* Group, const char* CaptionKey, std::initializer_list<const char*> ItemKeys) {
@@ -37,7 +40,7 @@ TOptionsForm::TOptionsForm(const QString& SettingsFile, TAppServices& Services, 
     : kit::TKitForm(Parent), FServices(Services) {
     setObjectName("OptionsForm");
     setWindowTitle("Options");
-    setMinimumSize(445, 334);
+    resize(DesignSize);
 
     AutoRunCheckBox =
         Named(new kit::TCheckBox("Run at Windows startup in reading multiple cards mode ", this), "AutoRunCheckBox");
@@ -123,7 +126,17 @@ void TOptionsForm::done(int Result) {
     kit::TKitForm::done(Result);
 }
 
-void TOptionsForm::FormShow() { TranslateForm(); }
+void TOptionsForm::FormShow() {
+    TranslateForm();
+    FitToTexts();
+}
+
+void TOptionsForm::FitToTexts() {
+    layout()->activate();
+    resize(DesignSize.expandedTo(sizeHint()));
+    // Centred on the main window again, now that the size is known.
+    adjustPosition(parentWidget());
+}
 
 void TOptionsForm::FormCloseQuery() {
     // Closing is never refused; a store error is shown and the controls keep

@@ -46,6 +46,8 @@ public:
 private:
     void FormCreate(const QString& SettingsFile);
     void FormShow();
+    // Takes the design size, or more where the texts need it.
+    void FitToTexts();
     void FormCloseQuery();
 
     TAppServices& FServices;
