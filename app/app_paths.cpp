@@ -49,7 +49,7 @@ QString TAppPaths::LanguageFolder() const {
 }
 
 QString TAppPaths::LocaleFolder() const {
-    const QString besideProgram = QDir(ProgramFolder).filePath("locale");
+    QString besideProgram = QDir(ProgramFolder).filePath("locale");
     if (QFileInfo(besideProgram).isDir() || ShareFolder.isEmpty()) {
         return besideProgram;
     }
