@@ -29,9 +29,13 @@ KeyCode KeycodeOf(Display* Connection, const char* KeysymName) {
 
 }  // namespace
 
-TTextBoxSession::TTextBoxSession(bool Stamps) {
+TTextBoxSession::TTextBoxSession(bool Stamps, ETextBoxToolkit Toolkit) {
     FClient.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    FClient.start(QStringLiteral(TEXT_BOX_CLIENT), Stamps ? QStringList{QStringLiteral("--stamps")} : QStringList{});
+    if (Toolkit == ETextBoxToolkit::Tk) {
+        FClient.start(QStringLiteral(TK_PYTHON), {QStringLiteral(TK_TEXT_BOX_CLIENT)});
+    } else {
+        FClient.start(QStringLiteral(TEXT_BOX_CLIENT), Stamps ? QStringList{QStringLiteral("--stamps")} : QStringList{});
+    }
     if (!FClient.waitForStarted(AnswerTimeoutMs)) {
         throw std::runtime_error("cannot start the text box client");
     }

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QUuid>
 #include <cstring>
+#include <optional>
 
 #include "kit/db/data_set.h"
 
@@ -214,15 +215,24 @@ QVariant DecodeFieldValue(TFieldType Type, int Size, const QByteArray& Bytes) {
 }
 
 QString DateTimeToStr(const QDateTime& Value) {
+    // The two formats are worked out once per locale: building them costs
+    // several times what formatting with them does, and the card list formats
+    // a time for every row it shows or saves.
+    struct TFormats {
+        QLocale Locale;
+        QString Date;
+        QString DateAndTime;
+    };
+    thread_local std::optional<TFormats> Cached;
     const QLocale Locale;
-    QString Text = Locale.toString(Value.date(), QLocale::ShortFormat);
-    if (Value.time() != QTime(0, 0)) {
+    if (!Cached || Cached->Locale != Locale) {
         // The long time format without its time zone: the text is the local time.
-        QString Format = Locale.timeFormat(QLocale::LongFormat);
-        Format.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
-        Text += QLatin1Char(' ') + Locale.toString(Value.time(), Format.trimmed());
+        QString Time = Locale.timeFormat(QLocale::LongFormat);
+        Time.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
+        const QString Date = Locale.dateFormat(QLocale::ShortFormat);
+        Cached = TFormats{Locale, Date, Date + QLatin1Char(' ') + Time.trimmed()};
     }
-    return Text;
+    return Locale.toString(Value, Value.time() == QTime(0, 0) ? Cached->Date : Cached->DateAndTime);
 }
 
 TField::TField(TDataSet& DataSet, const QString& FieldName, TFieldType DataType, int Size, TFieldKind FieldKind)
