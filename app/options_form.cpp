@@ -175,8 +175,9 @@ void TOptionsForm::Button3Click() {
     // taken in the data folder, which holds the settings file.
     const QDir dataFolder = QFileInfo(FormStorage1->IniFileName()).absoluteDir();
     const QString current = SaveToFileEdit->text();
-    SaveDialog1.InitialDir = current.trimmed().isEmpty() ? dataFolder.path()
-                                                         : QFileInfo(dataFolder.absoluteFilePath(current)).absolutePath();
+    SaveDialog1.InitialDir = current.trimmed().isEmpty()
+                                 ? dataFolder.path()
+                                 : QFileInfo(dataFolder.absoluteFilePath(current)).absolutePath();
     const QString fileName = FServices.AskSaveFileName(this, SaveDialog1);
     if (!fileName.isEmpty()) {
         SaveToFileEdit->setText(fileName);

@@ -155,8 +155,9 @@ TEST_F(MainView, AReaderThatCannotBeOpenedHidesNoOtherAndIsNamedInTheErrorBox) {
     FErrors.clear();
     FView->RefreshListToolButton->click();
     ASSERT_EQ(FErrors.size(), 1);
-    EXPECT_EQ(FErrors.front().split('\n'), (QStringList{"HID1 (KEV-4) H1: libTalvoKEV3.so write Invalid buffer size error",
-                                                       "HID2 (KEV-3) H2: libTalvoKEV3.so write Invalid buffer size error"}));
+    EXPECT_EQ(FErrors.front().split('\n'),
+              (QStringList{"HID1 (KEV-4) H1: libTalvoKEV3.so write Invalid buffer size error",
+                           "HID2 (KEV-3) H2: libTalvoKEV3.so write Invalid buffer size error"}));
     EXPECT_EQ(Column("SerialNumber"), QStringList{});
     EXPECT_EQ(FView->Mode(), TMainViewForm::ModeIdle);
     EXPECT_EQ(FView->StatusText(), "Ready");

@@ -34,7 +34,8 @@ TTextBoxSession::TTextBoxSession(bool Stamps, ETextBoxToolkit Toolkit) {
     if (Toolkit == ETextBoxToolkit::Tk) {
         FClient.start(QStringLiteral(TK_PYTHON), {QStringLiteral(TK_TEXT_BOX_CLIENT)});
     } else {
-        FClient.start(QStringLiteral(TEXT_BOX_CLIENT), Stamps ? QStringList{QStringLiteral("--stamps")} : QStringList{});
+        FClient.start(QStringLiteral(TEXT_BOX_CLIENT),
+                      Stamps ? QStringList{QStringLiteral("--stamps")} : QStringList{});
     }
     if (!FClient.waitForStarted(AnswerTimeoutMs)) {
         throw std::runtime_error("cannot start the text box client");

@@ -4,8 +4,8 @@
 
 #include <QHeaderView>
 #include <QLocale>
-#include <QStyleOptionViewItem>
 #include <QSignalSpy>
+#include <QStyleOptionViewItem>
 #include <QTest>
 
 #include "kit/db/tests/tables.h"
@@ -149,8 +149,8 @@ TEST(CardGrid, TheTimeColumnFitsEveryTimeTextOfTheLocale) {
     Option.initFrom(&Grid);
     Option.font = Grid.font();
     Option.widget = &Grid;
-    for (const QLocale& Locale : {QLocale::c(), QLocale(QLocale::German, QLocale::Germany),
-                                  QLocale(QLocale::English, QLocale::UnitedStates)}) {
+    for (const QLocale& Locale :
+         {QLocale::c(), QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::English, QLocale::UnitedStates)}) {
         QLocale::setDefault(Locale);
         Grid.Model().Refresh();
         const int Room = Grid.columnWidth(0) - (Grid.showGrid() ? 1 : 0);
