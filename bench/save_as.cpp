@@ -60,9 +60,11 @@ void FillCardList(kit::TMemoryData& Events, int Rows) {
 // Nanoseconds per call of Format over times spread across a day.
 double PerCall(const std::function<QString(const QDateTime&)>& Format) {
     constexpr int Calls = 200000;
+    constexpr int Times = 1000;
     std::vector<QDateTime> times;
+    times.reserve(Times);
     const QDateTime first(QDate(2026, 12, 8), QTime(0, 0, 1));
-    for (int i = 0; i < 1000; ++i) {
+    for (qint64 i = 0; i < Times; ++i) {
         times.push_back(first.addSecs(i * 86));
     }
     qsizetype length = 0;
@@ -85,7 +87,7 @@ int main(int Argc, char** Argv) {
     }
     QApplication application(Argc, Argv);
     QTemporaryDir folder;
-    const QString target = folder.filePath("cards.csv");
+    QString target = folder.filePath("cards.csv");
     app::TAppPaths paths{folder.path(), folder.path(), folder.path(), "zintareko"};
     app::TAppServices services = app::DefaultServices();
     services.AskSaveFileName = [&target](QWidget*, const app::TSaveDialog&) { return target; };
