@@ -306,7 +306,7 @@ void TMainViewForm::RunLanguageSelector(bool AllowCancel) {
     // Over the window it was asked from; before that is shown, where the
     // toolkit puts a dialog of its own.
     if (isVisible() && !isMinimized()) {
-        CentreWindow(selector, frameGeometry());
+        CentreWindow(selector, frameGeometry(), frameGeometry().size() - size());
     }
     if (FServices.ExecModal(selector) != QDialog::Accepted) {
         return;

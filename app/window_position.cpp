@@ -1,13 +1,18 @@
 #include "app/window_position.h"
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 #include <algorithm>
 
 namespace app {
 
-void CentreWindow(QWidget& Window, const QRect& Area) {
-    QRect placed(QPoint(), Window.frameGeometry().size());
+void CentreWindow(QWidget& Window, const QRect& Area, QSize FrameExtra) {
+    // The size it will be shown at: its layout may still widen it.
+    if (QLayout* layout = Window.layout()) {
+        layout->activate();
+    }
+    QRect placed(QPoint(), Window.isVisible() ? Window.frameGeometry().size() : Window.size() + FrameExtra);
     placed.moveCenter(Area.center());
     if (const QScreen* screen = QGuiApplication::screenAt(Area.center())) {
         const QRect available = screen->availableGeometry();

@@ -108,11 +108,13 @@ TEST_F(SendKeysX11, TypesCardCodesWithEveryEndOfLineOnSeveralLayouts) {
     EXPECT_TRUE(FReports.empty());
 }
 
-TEST_F(SendKeysX11, BothLineEndsBreakTheLineInATkTextBox) {
+TEST_F(SendKeysX11, BothLineEndsAreReturnAndBreakTheLineInATkTextBox) {
     const TLayout active("us");
     UseTextBox(ETextBoxToolkit::Tk);
     for (const char* end : {"\n", "\r"}) {
-        EXPECT_EQ(Type(CardCodes[0] + end).Box, Utf8(CardCodes[0]) + "\n") << int(end[0]);
+        const TTextBoxSession::TTyped typed = Type(CardCodes[0] + end);
+        EXPECT_EQ(typed.Keys, Utf8(CardCodes[0]) + "\r") << int(end[0]);  // Return
+        EXPECT_EQ(typed.Box, Utf8(CardCodes[0]) + "\n") << int(end[0]);
     }
     EXPECT_TRUE(FReports.empty());
 }
