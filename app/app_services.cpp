@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QSystemTrayIcon>
 #include <string>
 #include <vector>
@@ -29,11 +30,13 @@ class TKevReaderService final : public TReaderService {
 public:
     int ListReaders(QStringList& Serials, QStringList& Descriptions, QStringList& Ports) override {
         TTexts serials, descriptions, ports;
-        const int result = reader::TKevUtils::ListReaders(serials, descriptions, ports);
-        Serials = ToQt(serials);
-        Descriptions = ToQt(descriptions);
-        Ports = ToQt(ports);
-        return result;
+        // The readers listed reach the caller also when an error passes.
+        const auto hand = qScopeGuard([&] {
+            Serials = ToQt(serials);
+            Descriptions = ToQt(descriptions);
+            Ports = ToQt(ports);
+        });
+        return reader::TKevUtils::ListReaders(serials, descriptions, ports);
     }
 
     QString GetReaderInfo(const QString& Serial, const QString& Description) override {
@@ -77,7 +80,16 @@ QStringList NameFilters(const QString& Filter) {
     QStringList filters;
     for (qsizetype i = 0; i < parts.size(); i += 2) {
         const QString pattern = i + 1 < parts.size() ? parts[i + 1].trimmed() : QString();
-        filters << (pattern.isEmpty() ? parts[i] : parts[i] + " (" + QString(pattern).replace(';', ' ') + ")");
+        QString description = parts[i];
+        if (pattern.isEmpty()) {
+            filters << description;
+            continue;
+        }
+        // The description often shows the pattern already: "CSV files(*.csv)".
+        if (const QString shown = "(" + pattern + ")"; description.trimmed().endsWith(shown)) {
+            description = description.trimmed().chopped(shown.size()).trimmed();
+        }
+        filters << description + " (" + QString(pattern).replace(';', ' ') + ")";
     }
     return filters;
 }
@@ -97,12 +109,15 @@ TAppServices DefaultServices() {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilters(NameFilters(Dialog.Filter));
         dialog.setDefaultSuffix(Dialog.DefaultExt);
+        if (!Dialog.InitialDir.isEmpty()) {
+            dialog.setDirectory(Dialog.InitialDir);
+        }
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
                                                                                        : QString();
     };
     services.Beep = [] { QApplication::beep(); };
     services.SetClipboardText = [](const QString& Text) { QApplication::clipboard()->setText(Text); };
-    services.OpenUrl = [](const QUrl& Address) { QDesktopServices::openUrl(Address); };
+    services.OpenUrl = [](const QUrl& Address) { return QDesktopServices::openUrl(Address); };
     services.AppVersion = [] {
         std::string version;
         reader::TAppInfoUtils::GetAppVersion(version);

@@ -23,7 +23,8 @@ public:
     TReaderService& operator=(const TReaderService&) = delete;
     virtual ~TReaderService() = default;
 
-    // 0 on success; the three lists run in parallel.
+    // 0 on success; the three lists run in parallel. When an error passes,
+    // the lists hold the readers that could be listed.
     virtual int ListReaders(QStringList& Serials, QStringList& Descriptions, QStringList& Ports) = 0;
     virtual QString GetReaderInfo(const QString& Serial, const QString& Description) = 0;
     virtual bool InitReader(const QString& Serial) = 0;
@@ -38,15 +39,19 @@ public:
 std::shared_ptr<TReaderService> KevReaderService();
 
 // A file-save dialog's settings. Filter is written as description and
-// pattern pairs separated by "|" ("CSV files(*.csv)|*.csv").
+// pattern pairs separated by "|" ("CSV files(*.csv)|*.csv"). The dialog opens
+// in InitialDir, or where the toolkit chooses when that is empty.
 struct TSaveDialog {
     QString Title;
     QString Filter;
     QString DefaultExt;
+    QString InitialDir = {};
 };
 
-// Qt's name filters for a Filter of TSaveDialog: "CSV files(*.csv) (*.csv)"
-// for each pair; a description without its pattern stands alone.
+// Qt's name filters for a Filter of TSaveDialog, one per pair: the
+// description and the pattern in parentheses, "CSV files (*.csv)"; a
+// description that ends in its own pattern keeps it once, and one without a
+// pattern stands alone.
 QStringList NameFilters(const QString& Filter);
 
 // What the windows need from the desktop and the reader layer, replaceable by
@@ -63,8 +68,8 @@ struct TAppServices {
     // The default message beep.
     std::function<void()> Beep;
     std::function<void(const QString& Text)> SetClipboardText;
-    // Opens an address in the user's browser; the result is ignored.
-    std::function<void(const QUrl& Address)> OpenUrl;
+    // Opens an address in the user's browser; false when no browser took it.
+    std::function<bool(const QUrl& Address)> OpenUrl;
     // The program's version text (empty when the file has no version block).
     std::function<QString()> AppVersion;
     std::shared_ptr<TReaderService> Readers;

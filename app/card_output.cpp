@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QStringBuilder>
 
 #include "app/send_keys.h"
 #include "kit/db/field.h"
@@ -60,7 +61,8 @@ std::string CardKeyboardText(const TCardCode& Code, int CodeFormat, int EndOfLin
 }
 
 QString CsvLine(const QDateTime& Time, const TCardCode& Code) {
-    return QStringList{kit::DateTimeToStr(Time), Code.Full, Code.Code24, Code.Code8and16, Code.Hex}.join(u';');
+    // Built in one piece: Save as makes one line for every row of the list.
+    return kit::DateTimeToStr(Time) % u';' % Code.Full % u';' % Code.Code24 % u';' % Code.Code8and16 % u';' % Code.Hex;
 }
 
 namespace {

@@ -1,12 +1,15 @@
 #include "app/main_view_form.h"
 
 #include <QCloseEvent>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QWindowStateChangeEvent>
 
 #include "app/about_box.h"
 #include "app/localization.h"
 #include "app/options_form.h"
 #include "app/select_lang_form.h"
+#include "app/window_position.h"
 
 namespace app {
 namespace {
@@ -77,6 +80,14 @@ void TMainViewForm::Guarded(const std::function<void()>& Command) {
 }
 
 void TMainViewForm::showEvent(QShowEvent* Event) {
+    // Centred on the screen at the first showing, unless it was placed before.
+    if (!FShownBefore && !testAttribute(Qt::WA_Moved)) {
+        const QScreen* screen = this->screen();
+        if (screen != nullptr) {
+            CentreWindow(*this, screen->availableGeometry());
+        }
+    }
+    FShownBefore = true;
     QMainWindow::showEvent(Event);
     FormShow();
 }
@@ -91,9 +102,13 @@ void TMainViewForm::InitializeForm() {
     }
     TranslateForm();
     SetMode(ModeIdle);
+    // A refresh that fails still leaves the count label set and the window
+    // set up; its error passes on.
+    const auto finish = qScopeGuard([this] {
+        UpdateCardCount();
+        FInitialized = true;
+    });
     RefreshReaderList();
-    UpdateCardCount();
-    FInitialized = true;
 }
 
 void TMainViewForm::UpdateCaption() {
@@ -225,14 +240,32 @@ void TMainViewForm::RefreshReaderList() {
     SetMode(ModeIdle);
 }
 
+QString TMainViewForm::CurrentReaderSerial() const {
+    return ReadersMemoryData.IsEmpty() ? QString() : ReadersMemoryData.FieldByName("SerialNumber").AsString();
+}
+
 void TMainViewForm::FillReaderList() {
+    // A reader that fails must not hide the others: every reader that could
+    // be listed is shown, and the errors are raised together at the end.
+    QStringList errors;
+    const auto attempt = [&errors](const std::function<void()>& Step) {
+        try {
+            Step();
+        } catch (const std::exception& Error) {
+            errors << QString::fromUtf8(Error.what());
+        }
+    };
     QStringList serials, descriptions, ports;
-    if (FServices.Readers->ListReaders(serials, descriptions, ports) != 0) {
+    int listed = 0;
+    attempt([&] { listed = FServices.Readers->ListReaders(serials, descriptions, ports); });
+    if (listed != 0) {
         return;
     }
+    const QString current = CurrentReaderSerial();
     ReadersMemoryData.ClearTable();
     for (qsizetype i = 0; i < serials.size(); ++i) {
-        const QString info = FServices.Readers->GetReaderInfo(serials[i], descriptions.value(i));
+        QString info = "UNKNOWN";
+        attempt([&] { info = FServices.Readers->GetReaderInfo(serials[i], descriptions.value(i)); });
         ReadersMemoryData.Append();
         ReadersMemoryData.FieldByName("Device").SetAsString(Misc("Device", "Device") + " " + QString::number(i + 1));
         ReadersMemoryData.FieldByName("SerialNumber").SetAsString(serials[i]);
@@ -240,6 +273,14 @@ void TMainViewForm::FillReaderList() {
         ReadersMemoryData.FieldByName("DeviceDescription").SetAsString(descriptions.value(i));
         ReadersMemoryData.FieldByName("Info").SetAsString(info);
         ReadersMemoryData.Post();
+    }
+    // The reader in use stays current while it is listed; otherwise the last
+    // one listed is.
+    if (!current.isEmpty()) {
+        ReadersMemoryData.FindByKey("SerialNumber", current);
+    }
+    if (!errors.isEmpty()) {
+        throw kit::Exception(errors.join('\n'));
     }
 }
 
@@ -274,6 +315,11 @@ void TMainViewForm::OptionsMenuItemClick() {
 void TMainViewForm::RunLanguageSelector(bool AllowCancel) {
     TSelectLangForm selector(FPaths, FServices);
     selector.Button2->setEnabled(AllowCancel);
+    // Over the window it was asked from; before that is shown, where the
+    // toolkit puts a dialog of its own.
+    if (isVisible() && !isMinimized()) {
+        CentreWindow(selector, frameGeometry(), frameGeometry().size() - size());
+    }
     if (FServices.ExecModal(selector) != QDialog::Accepted) {
         return;
     }
@@ -297,7 +343,11 @@ void TMainViewForm::About1Click() {
     FServices.ExecModal(about);
 }
 
-void TMainViewForm::Talvohomepage1Click() { FServices.OpenUrl(QUrl(HomePage)); }
+void TMainViewForm::Talvohomepage1Click() {
+    if (!FServices.OpenUrl(QUrl(HomePage))) {
+        FServices.ShowError(Misc("HomePageError", "Cannot open the home page:") + " " + HomePage);
+    }
+}
 
 void TMainViewForm::Exit1Click() { close(); }
 

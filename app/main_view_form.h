@@ -87,9 +87,10 @@ public:
     void SetMode(std::uint8_t Mode);
     void SetBusyAnimation(bool On);
     void UpdateControls();
-    // Refills the reader list; the last reader listed becomes the current
-    // one. An error of the reader layer ends the refresh (mode idle, the rows
-    // so far kept) and passes to the caller.
+    // Refills the reader list with every reader that can be listed; the
+    // reader that was current stays so while it is listed, else the last one
+    // listed becomes current. Errors of the reader layer pass to the caller
+    // once the list is filled (mode idle).
     void RefreshReaderList();
     void UpdateCardCount();
     // The language selector with Cancel disabled.
@@ -124,6 +125,9 @@ public:
     void AddCardEvent(const QDateTime& Time, const TCardCode& Code);
     // The CSV line of the card list's current row.
     QString CurrentCsvLine();
+    // The CSV lines of the whole card list, in list order; the current row
+    // stays where it was.
+    QStringList CardListLines();
     bool TimerBusy() const;
     bool CsvFileOpen() const;
 
@@ -155,6 +159,8 @@ private:
     void ConnectCommands();
     void FormShow();
     void FillReaderList();
+    // The serial number of the reader list's current row, '' when empty.
+    QString CurrentReaderSerial() const;
     // Shows the language selector; on OK loads the language file, when there
     // is one now, and translates the window again.
     void RunLanguageSelector(bool AllowCancel);
@@ -168,6 +174,7 @@ private:
     QLabel* FStatusPanel = nullptr;
     std::uint8_t FMode = ModeIdle;
     bool FInitialized = false;
+    bool FShownBefore = false;
     bool FBusyAnimation = false;
     std::unique_ptr<TCardOutputs> FOutputs;
     std::unique_ptr<TReadingWindow> FReadingWindow;

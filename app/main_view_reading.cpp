@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QImageWriter>
 #include <QPainter>
+#include <QScopeGuard>
 #include <array>
 
 #include "app/app_icon.h"
@@ -67,10 +68,7 @@ public:
 
     std::uint8_t Mode() const override { return FForm.Mode(); }
     void SetMode(std::uint8_t Mode) override { FForm.SetMode(Mode); }
-    QString CurrentSerial() const override {
-        return FForm.ReadersMemoryData.IsEmpty() ? QString()
-                                                 : FForm.ReadersMemoryData.FieldByName("SerialNumber").AsString();
-    }
+    QString CurrentSerial() const override { return FForm.CurrentReaderSerial(); }
     void AddCardRow(const QDateTime& Time, const TCardCode& Code) override { FForm.AddCardEvent(Time, Code); }
     void HighlightCardCount(bool On) override {
         QPalette palette = FForm.CardCodesLabel->palette();
@@ -196,17 +194,31 @@ QString TMainViewForm::CurrentCsvLine() {
                    {text("CardCode"), text("CardCode26"), text("CardCode8and16"), text("CardCode40Hex")});
 }
 
+QStringList TMainViewForm::CardListLines() {
+    // The grid does not follow the walk (it would move and scroll at every
+    // row), and the row that was current is current again afterwards.
+    const kit::TControlsDisabled detached(EventsMemoryData);
+    const kit::TBookmark current = EventsMemoryData.GetBookmark();
+    const auto restore = qScopeGuard([this, current] {
+        if (EventsMemoryData.BookmarkValid(current)) {
+            EventsMemoryData.GotoBookmark(current);
+        }
+    });
+    QStringList lines;
+    lines.reserve(EventsMemoryData.RecordCount());
+    for (EventsMemoryData.First(); !EventsMemoryData.Eof(); EventsMemoryData.Next()) {
+        lines << CurrentCsvLine();
+    }
+    return lines;
+}
+
 void TMainViewForm::SaveAsToolButtonClick() {
     const QString fileName = FServices.AskSaveFileName(this, SaveDialog1);
     if (fileName.isEmpty()) {
         return;
     }
     try {
-        QStringList lines;
-        for (EventsMemoryData.First(); !EventsMemoryData.Eof(); EventsMemoryData.Next()) {
-            lines << CurrentCsvLine();
-        }
-        SaveCsvFile(fileName, lines);
+        SaveCsvFile(fileName, CardListLines());
     } catch (const std::exception& Error) {
         FReading->ShowSavingError(QString::fromUtf8(Error.what()));
     }

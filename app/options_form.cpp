@@ -1,6 +1,8 @@
 #include "app/options_form.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -207,6 +209,13 @@ void TOptionsForm::CopyToTextBoxCheckBoxClick() {
 }
 
 void TOptionsForm::Button3Click() {
+    // The dialog opens in the current append file's folder. A relative name is
+    // taken in the data folder, which holds the settings file.
+    const QDir dataFolder = QFileInfo(FormStorage1->IniFileName()).absoluteDir();
+    const QString current = SaveToFileEdit->text();
+    SaveDialog1.InitialDir = current.trimmed().isEmpty()
+                                 ? dataFolder.path()
+                                 : QFileInfo(dataFolder.absoluteFilePath(current)).absolutePath();
     const QString fileName = FServices.AskSaveFileName(this, SaveDialog1);
     if (!fileName.isEmpty()) {
         SaveToFileEdit->setText(fileName);

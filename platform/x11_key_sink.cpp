@@ -352,8 +352,12 @@ std::uint16_t X11KeySink::VkKeyScan(char Character) {
     KeySym symbol = NoSymbol;
     if ((code >= 0x20 && code < 0x7F) || code >= 0xA0) {
         symbol = code;  // Latin-1 characters are their own keysyms
-    } else if (code == 8 || code == 9 || code == 10 || code == 13 || code == 27) {
-        symbol = 0xFF00 | code;  // BackSpace, Tab, Linefeed, Return, Escape
+    } else if (code == 10) {
+        // X has no line-feed key that applications honour (Linefeed, Ctrl+J
+        // and Ctrl+Return insert nothing in Qt text boxes): a line end is Return.
+        symbol = XK_Return;
+    } else if (code == 8 || code == 9 || code == 13 || code == 27) {
+        symbol = 0xFF00 | code;  // BackSpace, Tab, Return, Escape
     } else if (code == 0x7F) {
         symbol = XK_Delete;
     } else if (code >= 1 && code <= 26) {  // other control characters: Ctrl and the letter

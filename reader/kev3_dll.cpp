@@ -88,7 +88,7 @@ void LoadKEV3DLL() {
     if (!KEV3DLLSupportedOn(version)) {
         return;
     }
-    auto library = platform::DynamicLibrary::Load("TalvoKEV3.dll");
+    auto library = platform::DynamicLibrary::Load(KEV3DllName);
     if (library == nullptr) {
         return;
     }

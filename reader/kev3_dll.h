@@ -4,6 +4,10 @@
 
 namespace reader {
 
+// The driver library's name as the program asks for it; the file loaded is
+// platform::LinuxLibraryName of it, libTalvoKEV3.so.
+inline constexpr const char* KEV3DllName = "TalvoKEV3.dll";
+
 // The twelve entries of the driver library, each pointing either into the
 // loaded library or to a substitute. The substitutes answer every call with
 // status 16 ("DLL not found error"); the one for kev3GetDeviceCount also

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/dynamic_library.h"
 #include "reader/kev3_dll.h"
 #include "reader/mfr_commands.h"
 
@@ -30,8 +31,9 @@ private:
     std::array<char, KEV3_TEXT_SIZE + 1> FChars{};
 };
 
+// Names the library file loaded, so the user knows which one failed.
 std::string Message(const char* Operation, const char* Text) {
-    return std::string("TalvoKEV3.dll ") + Operation + " " + Text;
+    return platform::LinuxLibraryName(KEV3DllName) + " " + Operation + " " + Text;
 }
 
 int32_t ToInteger(const std::string& Digits) {

@@ -8,9 +8,9 @@
 
 namespace reader {
 
-// A failure reported by the reader driver library. The message is
-// "TalvoKEV3.dll " + operation ("open", "close", "read", "write") + " " + the
-// status text.
+// A failure reported by the reader driver library. The message is the
+// library's file name ("libTalvoKEV3.so"), a blank, the operation ("open",
+// "close", "read", "write"), a blank and the status text.
 class EKEV3Error : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -14,8 +14,8 @@ namespace reader {
 class TKevUtils {
 public:
     // KEV-2 readers first (FTDI order), then the driver-library readers that
-    // answer (device-index order). Driver-library errors pass; entries added
-    // before them stay. Returns 0.
+    // answer (device-index order). The driver-library readers that fail are
+    // left out; their errors pass once the lists are complete. Returns 0.
     static int ListReaders(std::vector<std::string>& Serials, std::vector<std::string>& Descriptions,
                            std::vector<std::string>& Ports);
     // "KEV-2", "KEV-3", the name the reader reports, or "UNKNOWN".

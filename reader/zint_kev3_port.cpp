@@ -63,13 +63,23 @@ void TZINTKEV3Port::ListDevices(std::vector<std::string>& Serials, std::vector<s
                                 std::vector<std::string>& Ports) {
     PortList.clear();
     EnumPorts(PortList);
+    // A reader that fails (held by another program, unplugged half-way) must
+    // not hide the others: its error is kept and raised once all are listed.
+    std::string errors;
     for (const std::string& line : PortList) {
         const std::string port = PortPart(line);
         const std::string serial = SerialPart(line);
-        SetPort(line);
-        const int32_t index = Index();
-        std::string data;
-        const int read = QueryReadCard(serial, data);
+        int32_t index = -1;
+        int read = ReadFailed;
+        try {
+            SetPort(line);
+            index = Index();
+            std::string data;
+            read = QueryReadCard(serial, data);
+        } catch (const std::exception& Error) {
+            errors += (errors.empty() ? "" : "\n") + line + ": " + Error.what();
+            continue;
+        }
         if (read != ReadOk && read != ReadNoCard) {
             continue;
         }
@@ -79,6 +89,9 @@ void TZINTKEV3Port::ListDevices(std::vector<std::string>& Serials, std::vector<s
             Descriptions.push_back(description);
             Ports.push_back(port);
         }
+    }
+    if (!errors.empty()) {
+        throw EKEV3Error(errors);
     }
 }
 

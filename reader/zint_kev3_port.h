@@ -24,8 +24,10 @@ public:
     int QueryType(const std::string& S) override;
 
     // Refills PortList and appends serial, description and port text of
-    // every device that answers the read-card request. Driver errors pass;
-    // entries appended before one stay.
+    // every device that answers the read-card request. A device that raises
+    // a driver error is left out and the others are listed; then one
+    // EKEV3Error names each failed device by its port line, one per line
+    // ("HID2 (KEV-4) S: libTalvoKEV3.so open device cannot open").
     void ListDevices(std::vector<std::string>& Serials, std::vector<std::string>& Descriptions,
                      std::vector<std::string>& Ports);
     // The first PortList line whose serial part is Serial (case-sensitive), or ''.

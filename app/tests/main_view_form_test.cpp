@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QScreen>
 #include <memory>
 
 #include "app/about_box.h"
@@ -139,16 +140,62 @@ TEST_F(MainView, RefreshListsTheReadersAndMakesTheLastOneCurrent) {
     EXPECT_TRUE(FErrors.isEmpty()) << FErrors.join('\n').toStdString();
 }
 
-TEST_F(MainView, ARefreshThatFailsEndsIdleWithTheOldRowsAndAnErrorBox) {
-    Start(TwoReaders);
-    ASSERT_EQ(FKev3.Apply("inject kev3Write 0 5\n"), 0);
+TEST_F(MainView, AReaderThatCannotBeOpenedHidesNoOtherAndIsNamedInTheErrorBox) {
+    ASSERT_EQ(FKev3.Load(TwoReaders), 0);
+    ASSERT_EQ(FKev3.Apply("held H1 1\n"), 0);
+    FView = std::make_unique<TMainViewForm>(FPaths, FServices);
+    FView->show();  // the first showing refreshes
+    EXPECT_EQ(FErrors, QStringList{"HID1 (KEV-4) H1: libTalvoKEV3.so open device cannot open"});
+    EXPECT_EQ(Column("SerialNumber"), QStringList{"H2"});
+    EXPECT_EQ(FView->CardCodesLabel->text(), " Card codes (0)");
+    EXPECT_TRUE(FView->ReadOneCardToolButton->isEnabled());
+
+    // When every reader fails, none is listed and each is named.
+    ASSERT_EQ(FKev3.Apply("held H1 0\ninject kev3Write 0 5\n"), 0);
+    FErrors.clear();
     FView->RefreshListToolButton->click();
     ASSERT_EQ(FErrors.size(), 1);
-    EXPECT_TRUE(FErrors.front().startsWith("TalvoKEV3.dll write ")) << FErrors.front().toStdString();
-    EXPECT_EQ(Column("SerialNumber"), (QStringList{"H1", "H2"}));
+    EXPECT_EQ(FErrors.front().split('\n'),
+              (QStringList{"HID1 (KEV-4) H1: libTalvoKEV3.so write Invalid buffer size error",
+                           "HID2 (KEV-3) H2: libTalvoKEV3.so write Invalid buffer size error"}));
+    EXPECT_EQ(Column("SerialNumber"), QStringList{});
     EXPECT_EQ(FView->Mode(), TMainViewForm::ModeIdle);
     EXPECT_EQ(FView->StatusText(), "Ready");
     EXPECT_TRUE(FView->RefreshListToolButton->isEnabled());
+}
+
+TEST_F(MainView, TheCurrentReaderStaysSelectedThroughTranslationAndRefresh) {
+    Start(TwoReaders);
+    const auto current = [this] {
+        const int row = FView->DBGrid1->currentIndex().row();
+        EXPECT_TRUE(FView->DBGrid1->selectionModel()->isRowSelected(row, {}));
+        return FView->ReadersMemoryData.FieldByName("SerialNumber").AsString() + "@" + QString::number(row);
+    };
+    FView->ReadersMemoryData.First();
+    FView->TranslateForm();
+    EXPECT_EQ(current(), "H1@0");
+    ASSERT_EQ(FKev3.Apply("device H3 4 KEV-4 Spare\n"), 0);
+    FView->RefreshListToolButton->click();
+    EXPECT_EQ(current(), "H1@0");
+    ASSERT_EQ(FKev3.Apply("unplug H1\n"), 0);
+    FView->RefreshListToolButton->click();
+    EXPECT_EQ(current(), "H3@1");  // gone: the last one listed
+}
+
+TEST_F(MainView, OpensCentredAndCentresTheLanguageSelectorOverItself) {
+    const QRect screen = FView->screen()->availableGeometry();
+    FView->resize(500, 400);
+    FView->show();
+    EXPECT_LE((FView->frameGeometry().center() - screen.center()).manhattanLength(), 2);
+
+    FView->move(screen.topLeft() + QPoint(20, 30));
+    QPoint selector;
+    FOnModal = [&](QDialog& Dialog) {
+        selector = Dialog.frameGeometry().center();
+        return QDialog::Rejected;
+    };
+    FView->SelectLanguageMenuItem->trigger();
+    EXPECT_LE((selector - FView->frameGeometry().center()).manhattanLength(), 2);
 }
 
 TEST_F(MainView, StatusTextsNameTheModeTheReaderAndTheAppendFile) {
@@ -287,6 +334,10 @@ TEST_F(MainView, ClosingEndsReadingAndMenuCommandsReachTheirServices) {
 
     FView->Talvohomepage1->trigger();
     EXPECT_EQ(FOpenedUrls, QStringList{TMainViewForm::HomePage});
+    EXPECT_TRUE(FErrors.isEmpty());
+    FBrowserWorks = false;
+    FView->Talvohomepage1->trigger();
+    EXPECT_EQ(FErrors, QStringList{"Cannot open the home page: " + QString(TMainViewForm::HomePage)});
 
     QString version;
     FOnModal = [&](QDialog& Dialog) {

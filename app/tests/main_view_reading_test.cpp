@@ -154,7 +154,14 @@ TEST_F(MainViewReading, SaveAsWritesEveryRowAndKeepsTheOldFileOnFailure) {
         EXPECT_EQ(Dialog.Title, "Save card codes");
         return target;
     };
+    // The grid does not follow the walk, and the row the user was on stays current.
+    FView->EventsMemoryData.SetRecNo(2);
+    int moves = 0;
+    QObject::connect(&FView->DBGrid2->Model(), &kit::TDBGridModel::CurrentRowChanged, [&moves] { ++moves; });
     FView->SaveAsToolButton->click();
+    EXPECT_EQ(moves, 1);
+    EXPECT_EQ(FView->EventsMemoryData.RecNo(), 2);
+    EXPECT_EQ(FView->DBGrid2->currentIndex().row(), 1);
     const QList<QByteArray> lines = ReadFile("saved.csv").split('\n');
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[0].endsWith((Line1Codes + "\r").toLatin1()));

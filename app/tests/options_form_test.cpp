@@ -125,14 +125,22 @@ TEST_F(Options, TranslationKeepsTheSelectionAndTheBrowseButtonFillsTheFileName) 
     EXPECT_EQ(TOptions::EndOfLine(), 0);
 
     QString title;
+    QString folder;
     QString chosen;
     FServices.AskSaveFileName = [&](QWidget*, const TSaveDialog& Dialog) {
         title = Dialog.Title;
+        folder = Dialog.InitialDir;
         return chosen;
     };
-    FForm->SaveToFileEdit->setText("/old.csv");
-    FForm->Button3->click();
-    EXPECT_EQ(TOptions::FileName(), "/old.csv");
+    // The dialog opens in the append file's folder; a relative name lies in the data folder.
+    const std::pair<QString, QString> folders[] = {
+        {"/srv/cards/old.csv", "/srv/cards"}, {"sub/old.csv", FDir.filePath("sub")}, {"", FDir.path()}};
+    for (const auto& [current, expected] : folders) {
+        FForm->SaveToFileEdit->setText(current);
+        FForm->Button3->click();
+        EXPECT_EQ(TOptions::FileName(), current);
+        EXPECT_EQ(folder, expected) << current.toStdString();
+    }
     EXPECT_EQ(title, QString::fromUtf8("Datei w\xc3\xa4hlen"));
     chosen = "/data/new.csv";
     FForm->Button3->click();
@@ -169,7 +177,8 @@ TEST(OptionsWithoutDialog, ReadingAnOptionIsAClearError) {
 }
 
 TEST(SaveDialogFilters, PairsBecomeNameFilters) {
-    EXPECT_EQ(NameFilters("CSV files(*.csv)|*.csv"), QStringList{"CSV files(*.csv) (*.csv)"});
+    EXPECT_EQ(NameFilters("CSV files(*.csv)|*.csv"), QStringList{"CSV files (*.csv)"});
+    EXPECT_EQ(NameFilters("CSV-Dateien (*.csv)|*.csv"), QStringList{"CSV-Dateien (*.csv)"});
     EXPECT_EQ(NameFilters("Text|*.txt;*.csv|All|*"), (QStringList{"Text (*.txt *.csv)", "All (*)"}));
     EXPECT_EQ(NameFilters("Just a name"), QStringList{"Just a name"});
 }

@@ -38,7 +38,7 @@ public:
     bool InitReader(const QString& Serial) override {
         InitSerials.push_back(Serial);
         if (InitAnswer == "!") {
-            throw std::runtime_error("TalvoKEV3.dll open Device not found");
+            throw std::runtime_error("libTalvoKEV3.so open Device not found");
         }
         return InitAnswer == "yes";
     }
@@ -55,7 +55,7 @@ public:
         const std::string code = Codes.front();
         Codes.pop_front();
         if (code == "!") {
-            throw std::runtime_error("TalvoKEV3.dll read I/O error");
+            throw std::runtime_error("libTalvoKEV3.so read I/O error");
         }
         return QString::fromStdString(code);
     }

@@ -56,6 +56,10 @@ protected:
         ASSERT_EQ(FSink->UnavailableReason(), "");
         FBox = std::make_unique<TTextBoxSession>();
     }
+    void UseTextBox(ETextBoxToolkit Toolkit) {
+        FBox.reset();
+        FBox = std::make_unique<TTextBoxSession>(false, Toolkit);
+    }
     void TearDown() override {
         FBox.reset();
         FSink.reset();
@@ -80,12 +84,15 @@ QByteArray Utf8(const std::string& Latin1) { return QString::fromLatin1(Latin1.d
 // The four renderings of one card code, as the tool types them.
 const std::vector<std::string> CardCodes{"0080476253706", "0006376970", "097,19978", "12BC614E0A"};
 
-// Each end of line the tool can append, and what a text box shows for it.
+// Each end of line the tool can append, the key's text and what a text box
+// shows for it. Both line ends ("CR" is character 10, "LF" character 13) are
+// typed as Return, so both break the line.
 struct TEndOfLine {
     std::string Typed;
+    QByteArray Keys;
     QByteArray Shown;
 };
-const std::vector<TEndOfLine> EndsOfLine{{"", ""}, {"\t", "\t"}, {"\n", ""}, {"\r", "\n"}};
+const std::vector<TEndOfLine> EndsOfLine{{"", "", ""}, {"\t", "\t", "\t"}, {"\n", "\r", "\n"}, {"\r", "\r", "\n"}};
 
 TEST_F(SendKeysX11, TypesCardCodesWithEveryEndOfLineOnSeveralLayouts) {
     for (const QString layout : {"us", "fr", "de"}) {
@@ -93,10 +100,21 @@ TEST_F(SendKeysX11, TypesCardCodesWithEveryEndOfLineOnSeveralLayouts) {
         for (const std::string& code : CardCodes) {
             for (const TEndOfLine& end : EndsOfLine) {
                 const TTextBoxSession::TTyped typed = Type(code + end.Typed);
-                EXPECT_EQ(typed.Keys, Utf8(code + end.Typed)) << layout.toStdString() << " " << code;
+                EXPECT_EQ(typed.Keys, Utf8(code) + end.Keys) << layout.toStdString() << " " << code;
                 EXPECT_EQ(typed.Box, Utf8(code) + end.Shown) << layout.toStdString() << " " << code;
             }
         }
+    }
+    EXPECT_TRUE(FReports.empty());
+}
+
+TEST_F(SendKeysX11, BothLineEndsAreReturnAndBreakTheLineInATkTextBox) {
+    const TLayout active("us");
+    UseTextBox(ETextBoxToolkit::Tk);
+    for (const char* end : {"\n", "\r"}) {
+        const TTextBoxSession::TTyped typed = Type(CardCodes[0] + end);
+        EXPECT_EQ(typed.Keys, Utf8(CardCodes[0]) + "\r") << int(end[0]);  // Return
+        EXPECT_EQ(typed.Box, Utf8(CardCodes[0]) + "\n") << int(end[0]);
     }
     EXPECT_TRUE(FReports.empty());
 }
@@ -105,7 +123,7 @@ TEST_F(SendKeysX11, CharactersWithoutAKeyGoThroughASpareKeycodeThatIsRestored) {
     const TLayout active("us");
     ASSERT_FALSE(KeysymHasKey("eacute"));
     ASSERT_FALSE(KeysymHasKey("F13"));
-    EXPECT_EQ(Type("\xE9\xFC\xE9\n").Keys, Utf8("\xE9\xFC\xE9\n"));
+    EXPECT_EQ(Type("\xE9\xFC\xE9").Keys, Utf8("\xE9\xFC\xE9"));
     EXPECT_EQ(Type("{F13}{F16 2}{F1}").Keys, "[F13][F16][F16][F1]");
     FSink.reset();
     for (const char* symbol : {"eacute", "udiaeresis", "F13", "F16"}) {

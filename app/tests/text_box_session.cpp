@@ -23,21 +23,48 @@ TDisplay OpenDisplay() {
     return display;
 }
 
+// The top-level window that holds Window (a child of the root window): where
+// a window manager puts the focus. Tk announces an inner window of its own.
+Window TopLevelOf(Display* Connection, Window Inner) {
+    Window current = Inner;
+    for (;;) {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(Connection, current, &root, &parent, &children, &count) == 0) {
+            return current;
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+        if (parent == root || parent == 0) {
+            return current;
+        }
+        current = parent;
+    }
+}
+
 KeyCode KeycodeOf(Display* Connection, const char* KeysymName) {
     return XKeysymToKeycode(Connection, XStringToKeysym(KeysymName));
 }
 
 }  // namespace
 
-TTextBoxSession::TTextBoxSession(bool Stamps) {
+TTextBoxSession::TTextBoxSession(bool Stamps, ETextBoxToolkit Toolkit) {
     FClient.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    FClient.start(QStringLiteral(TEXT_BOX_CLIENT), Stamps ? QStringList{QStringLiteral("--stamps")} : QStringList{});
+    if (Toolkit == ETextBoxToolkit::Tk) {
+        FClient.start(QStringLiteral(TK_PYTHON), {QStringLiteral(TK_TEXT_BOX_CLIENT)});
+    } else {
+        FClient.start(QStringLiteral(TEXT_BOX_CLIENT),
+                      Stamps ? QStringList{QStringLiteral("--stamps")} : QStringList{});
+    }
     if (!FClient.waitForStarted(AnswerTimeoutMs)) {
         throw std::runtime_error("cannot start the text box client");
     }
     const Window window = Expect("window ").toULong();
     const TDisplay display = OpenDisplay();
-    XSetInputFocus(display.get(), window, RevertToParent, CurrentTime);
+    XSetInputFocus(display.get(), TopLevelOf(display.get(), window), RevertToParent, CurrentTime);
     XSync(display.get(), False);
     if (!FFocused) {
         Expect("focused");

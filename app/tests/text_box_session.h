@@ -6,13 +6,17 @@
 
 namespace app::testing {
 
+// The toolkit of a helper text box client.
+enum class ETextBoxToolkit { Qt, Tk };
+
 // The helper text box client, started and given the keyboard focus. Needs a
 // QCoreApplication and an X display.
 class TTextBoxSession {
 public:
     // Starts the client and focuses its window; throws std::runtime_error on
-    // failure. With Stamps the client reports each key as it arrives (ReadKey).
-    explicit TTextBoxSession(bool Stamps = false);
+    // failure. With Stamps the client reports each key as it arrives (ReadKey;
+    // the Qt client only).
+    explicit TTextBoxSession(bool Stamps = false, ETextBoxToolkit Toolkit = ETextBoxToolkit::Qt);
     ~TTextBoxSession();
     TTextBoxSession(const TTextBoxSession&) = delete;
     TTextBoxSession& operator=(const TTextBoxSession&) = delete;

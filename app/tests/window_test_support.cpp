@@ -55,7 +55,10 @@ TWindowTestBase::TWindowTestBase() {
         return result;
     };
     FServices.AskSaveFileName = [](QWidget*, const TSaveDialog&) { return QString(); };
-    FServices.OpenUrl = [this](const QUrl& Address) { FOpenedUrls << Address.toString(); };
+    FServices.OpenUrl = [this](const QUrl& Address) {
+        FOpenedUrls << Address.toString();
+        return FBrowserWorks;
+    };
     FServices.AppVersion = [this] { return FVersion; };
     FServices.Readers = KevReaderService();
     FServices.Beep = [this] { ++FBeeps; };

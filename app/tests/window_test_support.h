@@ -37,10 +37,11 @@ public:
     QTemporaryDir FDir;
     TAppPaths FPaths;
     TAppServices FServices;
-    QStringList FErrors;      // texts of the error boxes shown
-    QStringList FQuestions;   // questions asked
-    bool FAnswer = true;      // the answer to every question
-    QStringList FOpenedUrls;  // addresses opened
+    QStringList FErrors;        // texts of the error boxes shown
+    QStringList FQuestions;     // questions asked
+    bool FAnswer = true;        // the answer to every question
+    QStringList FOpenedUrls;    // addresses opened
+    bool FBrowserWorks = true;  // whether a browser takes them
     QString FVersion = "1.1.14.016";
     // Runs in place of a modal showing; the default returns Rejected.
     std::function<int(QDialog&)> FOnModal;

@@ -323,4 +323,18 @@ private:
     std::vector<TDataLink*> FLinks;
 };
 
+// Detaches a dataset's controls (grids) for a while, DisableControls to
+// EnableControls, on every way out: a walk over many rows does not move and
+// repaint a grid at each row.
+class TControlsDisabled {
+public:
+    explicit TControlsDisabled(TDataSet& DataSet) : FDataSet(DataSet) { DataSet.DisableControls(); }
+    TControlsDisabled(const TControlsDisabled&) = delete;
+    TControlsDisabled& operator=(const TControlsDisabled&) = delete;
+    ~TControlsDisabled() { FDataSet.EnableControls(); }
+
+private:
+    TDataSet& FDataSet;
+};
+
 }  // namespace kit

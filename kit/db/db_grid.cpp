@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QScopedValueRollback>
 #include <QSize>
+#include <QStyle>
 #include <algorithm>
 
 namespace kit {
@@ -163,17 +164,49 @@ TDBGrid::TDBGrid(TDataSet& DataSet, QWidget* Parent) : QTableView(Parent), FMode
         }
     });
     connect(&FModel, &TDBGridModel::CurrentRowChanged, this, &TDBGrid::ShowCurrentRow);
-    connect(&FModel, &QAbstractItemModel::modelReset, this, &TDBGrid::ApplyColumns);
+    // A reset (new titles, a refilled table) loses the view's selection: the
+    // current record is shown again.
+    connect(&FModel, &QAbstractItemModel::modelReset, this, [this] {
+        ApplyColumns();
+        ShowCurrentRow(FModel.CurrentRow());
+    });
     ApplyColumns();
     ShowCurrentRow(FModel.CurrentRow());
 }
 
-void TDBGrid::ApplyColumns() {
-    for (int Column = 0; Column < FModel.columnCount(); ++Column) {
-        const int Width = FModel.ColumnField(Column)->DisplayWidth();
-        if (Width > 0) {
-            setColumnWidth(Column, Width);
+namespace {
+
+// The widest text DateTimeToStr gives in the current locale: every month and
+// every weekday (their names differ in length), a two-digit day, an hour
+// before and one after noon.
+int WidestDateTimeText(const QFontMetrics& Metrics) {
+    int Widest = 0;
+    for (int Month = 1; Month <= 12; ++Month) {
+        for (int Day = 22; Day <= 28; ++Day) {
+            for (const int Hour : {10, 22}) {
+                const QDateTime Time(QDate(2028, Month, Day), QTime(Hour, 58, 58));
+                Widest = std::max(Widest, Metrics.horizontalAdvance(DateTimeToStr(Time)));
+            }
         }
+    }
+    return Widest;
+}
+
+}  // namespace
+
+void TDBGrid::ApplyColumns() {
+    // What a cell adds to its text: the item view's text margins and the grid line.
+    const int CellMargins =
+        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + (showGrid() ? 1 : 0);
+    for (int Column = 0; Column < FModel.columnCount(); ++Column) {
+        const TField* Field = FModel.ColumnField(Column);
+        // The designed width, widened so that neither the title nor a time is cut.
+        int Width = Field->DisplayWidth() > 0 ? Field->DisplayWidth() : horizontalHeader()->defaultSectionSize();
+        Width = std::max(Width, horizontalHeader()->sectionSizeHint(Column));
+        if (Field->DataType() == ftDateTime) {
+            Width = std::max(Width, WidestDateTimeText(fontMetrics()) + CellMargins);
+        }
+        setColumnWidth(Column, Width);
     }
 }
 

@@ -3,7 +3,9 @@
 // The data-aware grid: TDBGridModel is a data link that shows a dataset's rows to Qt's item views
 // (one column per visible field, titles and widths from the fields, calculated fields computed as a
 // row is read); TDBGrid is the read-only, whole-row QTableView on it whose current row follows the
-// dataset's current record and moves it when the user picks a row.
+// dataset's current record (also through a re-read of the model) and moves it when the user picks a
+// row. A column is as wide as its field's display width, and wider where its title or, for a
+// date-time field, the widest date-time text of the current locale needs more.
 //
 // Use (main window):
 //

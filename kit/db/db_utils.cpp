@@ -19,18 +19,6 @@ bool FieldMatches(const TField& Field, const QVariant& Value, TLocateOptions Opt
     return QString::localeAwareCompare(Text, Key) == 0;
 }
 
-// Enables the dataset's controls again on every way out.
-class TControlsDisabled {
-public:
-    explicit TControlsDisabled(TDataSet& DataSet) : FDataSet(DataSet) { DataSet.DisableControls(); }
-    TControlsDisabled(const TControlsDisabled&) = delete;
-    TControlsDisabled& operator=(const TControlsDisabled&) = delete;
-    ~TControlsDisabled() { FDataSet.EnableControls(); }
-
-private:
-    TDataSet& FDataSet;
-};
-
 }  // namespace
 
 bool LocateInDataSet(TDataSet& DataSet, const QString& KeyFields, const QVariant& KeyValues, TLocateOptions Options) {

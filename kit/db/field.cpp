@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QUuid>
 #include <cstring>
+#include <ctime>
+#include <optional>
 
 #include "kit/db/data_set.h"
 
@@ -21,6 +23,21 @@ T FromRawBytes(const QByteArray& Bytes) {
     T Value{};
     std::memcpy(&Value, Bytes.constData(), std::min<std::size_t>(sizeof(T), static_cast<std::size_t>(Bytes.size())));
     return Value;
+}
+
+// The instant as local time. Qt's own local time re-reads the system's time
+// zone at every conversion (a file status call each time), which outweighs
+// everything else in a walk over many rows; the C library keeps the zone it
+// read, and Qt re-reads it whenever it converts a time of its own (the clock's
+// current time, for one). The result carries the zone's offset at that
+// instant, so it is the same local date and time.
+QDateTime LocalDateTime(qint64 Msecs) {
+    const std::time_t Seconds = static_cast<std::time_t>(Msecs / 1000 - (Msecs % 1000 < 0 ? 1 : 0));
+    std::tm Local{};
+    if (localtime_r(&Seconds, &Local) == nullptr) {
+        return QDateTime::fromMSecsSinceEpoch(Msecs);
+    }
+    return QDateTime::fromMSecsSinceEpoch(Msecs, Qt::OffsetFromUTC, static_cast<int>(Local.tm_gmtoff));
 }
 
 // UTF-8 of the text, cut to at most Limit bytes without splitting a character, zero-padded to Width.
@@ -203,7 +220,7 @@ QVariant DecodeFieldValue(TFieldType Type, int Size, const QByteArray& Bytes) {
         case ftTime:
             return QTime::fromMSecsSinceStartOfDay(FromRawBytes<std::int32_t>(Bytes));
         case ftDateTime:
-            return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(FromRawBytes<double>(Bytes)));
+            return LocalDateTime(static_cast<qint64>(FromRawBytes<double>(Bytes)));
         case ftBytes:
             return Bytes.left(Size);
         case ftVarBytes:
@@ -214,15 +231,24 @@ QVariant DecodeFieldValue(TFieldType Type, int Size, const QByteArray& Bytes) {
 }
 
 QString DateTimeToStr(const QDateTime& Value) {
+    // The two formats are worked out once per locale: building them costs
+    // several times what formatting with them does, and the card list formats
+    // a time for every row it shows or saves.
+    struct TFormats {
+        QLocale Locale;
+        QString Date;
+        QString DateAndTime;
+    };
+    thread_local std::optional<TFormats> Cached;
     const QLocale Locale;
-    QString Text = Locale.toString(Value.date(), QLocale::ShortFormat);
-    if (Value.time() != QTime(0, 0)) {
+    if (!Cached || Cached->Locale != Locale) {
         // The long time format without its time zone: the text is the local time.
-        QString Format = Locale.timeFormat(QLocale::LongFormat);
-        Format.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
-        Text += QLatin1Char(' ') + Locale.toString(Value.time(), Format.trimmed());
+        QString Time = Locale.timeFormat(QLocale::LongFormat);
+        Time.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b")));
+        const QString Date = Locale.dateFormat(QLocale::ShortFormat);
+        Cached = TFormats{Locale, Date, Date + QLatin1Char(' ') + Time.trimmed()};
     }
-    return Text;
+    return Locale.toString(Value, Value.time() == QTime(0, 0) ? Cached->Date : Cached->DateAndTime);
 }
 
 TField::TField(TDataSet& DataSet, const QString& FieldName, TFieldType DataType, int Size, TFieldKind FieldKind)

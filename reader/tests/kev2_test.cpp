@@ -141,6 +141,18 @@ TEST(FTDIUtils, CbusBytesSwitchReaderPowerAndLongSerialsAreCut) {
     EXPECT_EQ(sim.Trace(), Lines{"open " + std::string(49, 'S') + " not found"});
 }
 
+TEST(FTDISimulator, TraceKeepsTheNewestTenThousandLines) {
+    TSimFtdi sim;
+    TD2XXObject object;
+    for (int i = 0; i < 10005; ++i) {
+        object.Open_USB_Device_By_Serial_Number("N" + std::to_string(i));
+    }
+    const Lines trace = sim.Trace();
+    ASSERT_EQ(trace.size(), 10000U);
+    EXPECT_EQ(trace.front(), "open N5 not found");
+    EXPECT_EQ(trace.back(), "open N10004 not found");
+}
+
 TEST_F(Kev2Test, InitialisationSendsTheChipCommandsAndRequestsItsWaits) {
     ASSERT_TRUE(Init());
     EXPECT_EQ(FSim.Trace(), (Lines{"open KV2A0001",

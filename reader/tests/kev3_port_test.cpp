@@ -134,12 +134,16 @@ TEST_F(KEV3Test, ListsTheReadersThatAnswer) {
     EXPECT_EQ(Sim().OpenDevices(), 0);
 }
 
-TEST_F(KEV3Test, ListingPassesDriverErrorsAndKeepsWhatItHas) {
-    Use("device B 3 KEV-3 Reader\nheld B 1\ndevice C 4 KEV-4 Reader\n");
+TEST_F(KEV3Test, ListingLeavesOutTheReadersThatFailAndNamesThemAfterwards) {
+    Use("device B 3 KEV-3 Reader\nheld B 1\ndevice C 4 KEV-4 Reader\ndevice D 4 KEV-4 Reader\nheld D 1\n");
     std::vector<std::string> serials, descriptions, ports;
-    EXPECT_EQ(ErrorOf([&] { List(serials, descriptions, ports); }), "TalvoKEV3.dll open device cannot open");
-    EXPECT_EQ(serials, (std::vector<std::string>{"A"}));
-    EXPECT_EQ(PortList.size(), 3U);
+    EXPECT_EQ(ErrorOf([&] { List(serials, descriptions, ports); }),
+              "HID2 (KEV-3) B: libTalvoKEV3.so open device cannot open\n"
+              "HID4 (KEV-4) D: libTalvoKEV3.so open device cannot open");
+    EXPECT_EQ(serials, (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(ports, (std::vector<std::string>{"HID1 ", "HID3 "}));
+    EXPECT_EQ(PortList.size(), 4U);
+    EXPECT_EQ(Sim().OpenDevices(), 0);
 }
 
 TEST_F(KEV3Test, SetPortTakesTheDeviceNumberAfterHID) {
@@ -241,7 +245,7 @@ TEST_F(KEV3Test, StatusTable) {
         port.Open();
         const int32_t handle = port.Handle();
         const std::string error = ErrorOf([&] { port.Write(request); });
-        EXPECT_EQ(error, c.Text == nullptr ? "" : std::string("TalvoKEV3.dll write ") + c.Text) << c.Status;
+        EXPECT_EQ(error, c.Text == nullptr ? "" : std::string("libTalvoKEV3.so write ") + c.Text) << c.Status;
         EXPECT_EQ(port.Handle(), c.After == Kept ? handle : -1) << c.Status;
         EXPECT_EQ(Sim().OpenDevices(), c.After == Closed ? 0 : 1) << c.Status;
         EXPECT_EQ(Sim().Calls("kev3Close"), c.After == Closed ? 1 : 0) << c.Status;
@@ -258,10 +262,10 @@ TEST_F(KEV3Test, FailingCloseAfterAnErrorEndsWithOneException) {
         bool ByWrite;
     };
     const Case cases[] = {
-        {"inject kev3Close 0 1\n", "TalvoKEV3.dll close General error", 2, false},
-        {"inject kev3Close 0 2\n", "TalvoKEV3.dll close device not found", 2, false},
-        {"inject kev3Write 1 1\ninject kev3Close 0 2\n", "TalvoKEV3.dll close device not found", 1, true},
-        {"inject kev3Write 1 2\n", "TalvoKEV3.dll write device not found", 1, true},
+        {"inject kev3Close 0 1\n", "libTalvoKEV3.so close General error", 2, false},
+        {"inject kev3Close 0 2\n", "libTalvoKEV3.so close device not found", 2, false},
+        {"inject kev3Write 1 1\ninject kev3Close 0 2\n", "libTalvoKEV3.so close device not found", 1, true},
+        {"inject kev3Write 1 2\n", "libTalvoKEV3.so write device not found", 1, true},
     };
     for (const auto& c : cases) {
         Use(c.Scenario);
@@ -299,13 +303,13 @@ TEST_F(KEV3Test, QueriesCloseTheDeviceOnEveryWayOut) {
         {"fault A too-long\n", "", 1, 0},
         {"card A R0000001234567890\nfault A junk\n", "", 0, 0},
         {"card A R0000001234567890\nfault A two-frames\n", "", 0, 0},
-        {"inject kev3Write 1 11\n", "TalvoKEV3.dll write Write error", -1, 0},
-        {"inject kev3Read 1 12\n", "TalvoKEV3.dll read Read error", -1, 0},
-        {"inject kev3Read 1 1\n", "TalvoKEV3.dll read General error", -1, 0},
-        {"held A 1\n", "TalvoKEV3.dll open device cannot open", -1, 0},
-        {"inject kev3Open 1 7 after\n", "TalvoKEV3.dll open Usb-Hid error", -1, 0},
+        {"inject kev3Write 1 11\n", "libTalvoKEV3.so write Write error", -1, 0},
+        {"inject kev3Read 1 12\n", "libTalvoKEV3.so read Read error", -1, 0},
+        {"inject kev3Read 1 1\n", "libTalvoKEV3.so read General error", -1, 0},
+        {"held A 1\n", "libTalvoKEV3.so open device cannot open", -1, 0},
+        {"inject kev3Open 1 7 after\n", "libTalvoKEV3.so open Usb-Hid error", -1, 0},
         // The driver keeps the device when its close fails; the channel drops its handle.
-        {"inject kev3Close 1 7\n", "TalvoKEV3.dll close Usb-Hid error", -1, 1},
+        {"inject kev3Close 1 7\n", "libTalvoKEV3.so close Usb-Hid error", -1, 1},
     };
     for (const auto& c : cases) {
         for (int query = 0; query < 3; ++query) {
@@ -403,9 +407,9 @@ TEST_F(KEV3Test, AReaderThatMovedIsNotFoundInsteadOfOpeningAnother) {
     TZINTKEV3Port port;
     std::string code = "unset";
     EXPECT_EQ(port.ProbePort("A"), 0);
-    EXPECT_EQ(ErrorOf([&] { port.QueryCardCode("A", code); }), "TalvoKEV3.dll open device not found");
+    EXPECT_EQ(ErrorOf([&] { port.QueryCardCode("A", code); }), "libTalvoKEV3.so open device not found");
     EXPECT_EQ(code, "");
-    EXPECT_EQ(ErrorOf([&] { port.QueryCardCode("B", code); }), "TalvoKEV3.dll open device not found");
+    EXPECT_EQ(ErrorOf([&] { port.QueryCardCode("B", code); }), "libTalvoKEV3.so open device not found");
     EXPECT_EQ(Sim().Calls("kev3Open"), 0);
 
     ListSerials();

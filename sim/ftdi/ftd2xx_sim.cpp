@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "reader/d2xx_api.h"
+#include "sim/bounded_trace.h"
 #include "sim/ftdi/em_signal.h"
 
 namespace {
@@ -34,9 +35,9 @@ constexpr uint8_t Din = 0x01;
 constexpr uint8_t Dout = 0x02;
 constexpr uint8_t Sclk = 0x04;
 
-std::vector<std::string> Trace;
+sim::TBoundedTrace Trace;
 
-void Note(const std::string& Line) { Trace.push_back(Line); }
+void Note(const std::string& Line) { Trace.Add(Line); }
 
 std::string Hex(unsigned Value) {
     char text[8];
@@ -303,7 +304,7 @@ extern "C" {
 
 __attribute__((visibility("default"))) void SimFtdiReset() {
     State() = TSim();
-    Trace.clear();
+    Trace.Clear();
 }
 
 __attribute__((visibility("default"))) int SimFtdiAddDevice(const char* Serial, const char* Description) {
@@ -345,16 +346,16 @@ __attribute__((visibility("default"))) int SimFtdiGet(int Device, const char* Ke
     return key == "closes" ? device.Closes : -1;
 }
 
-__attribute__((visibility("default"))) int SimFtdiTraceCount() { return static_cast<int>(Trace.size()); }
+__attribute__((visibility("default"))) int SimFtdiTraceCount() { return static_cast<int>(Trace.Size()); }
 
 __attribute__((visibility("default"))) const char* SimFtdiTraceLine(int Index) {
-    if (Index < 0 || Index >= static_cast<int>(Trace.size())) {
+    if (Index < 0 || Index >= static_cast<int>(Trace.Size())) {
         return nullptr;
     }
     return Trace[static_cast<std::size_t>(Index)].c_str();
 }
 
-__attribute__((visibility("default"))) void SimFtdiClearTrace() { Trace.clear(); }
+__attribute__((visibility("default"))) void SimFtdiClearTrace() { Trace.Clear(); }
 
 __attribute__((visibility("default"))) long long SimFtdiNowNs() { return State().NowNs; }
 

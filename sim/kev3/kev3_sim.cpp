@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -22,6 +21,7 @@
 #include <vector>
 
 #include "reader/kev3_api.h"
+#include "sim/bounded_trace.h"
 
 namespace {
 
@@ -37,7 +37,6 @@ constexpr int32_t ReadError = 12;
 constexpr char SOH = 0x01;
 constexpr char STX = 0x02;
 constexpr char ETX = 0x03;
-constexpr std::size_t TraceLimit = 10000;
 constexpr std::size_t AnswerLimit = 64;
 
 const char* const DefaultScenario =
@@ -257,7 +256,7 @@ public:
         return text;
     }
 
-    void ClearTrace() { FTrace.clear(); }
+    void ClearTrace() { FTrace.Clear(); }
 
     // Runs one driver call: an injected status may take its place or follow its work.
     int32_t Call(const char* Entry, const std::string& Arguments, const std::function<int32_t()>& Work) {
@@ -273,11 +272,7 @@ public:
         if (injected) {
             status = injected->Status;
         }
-        FTrace.push_back(std::string(Entry) + (Arguments.empty() ? "" : " " + Arguments) + " -> " +
-                         std::to_string(status));
-        if (FTrace.size() > TraceLimit) {
-            FTrace.pop_front();
-        }
+        FTrace.Add(std::string(Entry) + (Arguments.empty() ? "" : " " + Arguments) + " -> " + std::to_string(status));
         return status;
     }
 
@@ -354,7 +349,7 @@ private:
     void Clear() {
         FDevices.clear();
         FInjections.clear();
-        FTrace.clear();
+        FTrace.Clear();
         FVirtual = false;
         FVirtualNow = 0;
         FStart = std::chrono::steady_clock::now();
@@ -452,7 +447,7 @@ private:
 
     std::vector<TDevice> FDevices;
     std::vector<TInjection> FInjections;
-    std::deque<std::string> FTrace;
+    sim::TBoundedTrace FTrace;
     bool FVirtual = false;
     int64_t FVirtualNow = 0;
     std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();

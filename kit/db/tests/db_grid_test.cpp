@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QLocale>
 #include <QSignalSpy>
+#include <QStyleOptionViewItem>
 #include <QTest>
 
 #include "kit/db/tests/tables.h"
@@ -107,6 +109,64 @@ TEST_F(ReaderGrid, ControlsDisabledDuringAKeySearchGiveOneSummaryToTheGrid) {
     Readers.EnableControls();
     EXPECT_EQ(Grid.currentIndex().row(), 2);
     EXPECT_EQ(Reset.count(), 1);  // moves alone are summarised as a move
+}
+
+TEST_F(ReaderGrid, ARereadModelKeepsTheCurrentRowSelectedAndInView) {
+    TDBGrid Grid(Readers);
+    Grid.resize(400, 120);
+    Grid.show();
+    for (int Row = 0; Row < 40; ++Row) {
+        AddReader(QString("Device %1").arg(Row + 1));
+    }
+    Readers.SetRecNo(30);
+    Grid.scrollToTop();
+    Grid.Model().Refresh();  // as new titles are shown
+    EXPECT_EQ(Grid.currentIndex().row(), 29);
+    EXPECT_TRUE(Grid.selectionModel()->isRowSelected(29, {}));
+    EXPECT_TRUE(Grid.viewport()->rect().contains(Grid.visualRect(Grid.Model().index(29, 0))));
+}
+
+TEST_F(ReaderGrid, ColumnsAreWideEnoughForTheirTitles) {
+    Readers.FieldByName("Device").SetDisplayLabel("Vollständige Gerätebezeichnung des Kartenlesers");
+    TDBGrid Grid(Readers);
+    Grid.Model().Refresh();
+    const QHeaderView& Header = *Grid.horizontalHeader();
+    for (int Column = 0; Column < Grid.Model().columnCount(); ++Column) {
+        EXPECT_GE(Header.sectionSize(Column), Header.sectionSizeHint(Column)) << Column;
+    }
+    EXPECT_EQ(Grid.columnWidth(3), 200);  // a width that fits its title is kept
+}
+
+TEST(CardGrid, TheTimeColumnFitsEveryTimeTextOfTheLocale) {
+    TMemoryData Events;
+    testing::AddCardFields(Events);
+    Events.FieldByName("DateTime").SetDisplayWidth(128);
+    Events.Open();
+    TDBGrid Grid(Events);
+    Events.Append();
+    Events.Post();
+    QStyleOptionViewItem Option;
+    Option.initFrom(&Grid);
+    Option.font = Grid.font();
+    Option.widget = &Grid;
+    for (const QLocale& Locale :
+         {QLocale::c(), QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        QLocale::setDefault(Locale);
+        Grid.Model().Refresh();
+        const int Room = Grid.columnWidth(0) - (Grid.showGrid() ? 1 : 0);
+        // Every day of a leap year, before and after noon.
+        for (QDate Day(2028, 1, 1); Day.year() == 2028; Day = Day.addDays(1)) {
+            for (const int Hour : {11, 23}) {
+                Events.Edit();
+                Events.FieldByName("DateTime").SetAsDateTime(QDateTime(Day, QTime(Hour, 58, 58)));
+                Events.Post();
+                const QModelIndex Cell = Grid.Model().index(0, 0);
+                ASSERT_LE(Grid.itemDelegate()->sizeHint(Option, Cell).width(), Room)
+                    << Locale.name().toStdString() << " " << Grid.Model().data(Cell).toString().toStdString();
+            }
+        }
+    }
+    QLocale::setDefault(QLocale::system());
 }
 
 TEST(CardGrid, ThousandAppendsAreThousandRowInsertionsAndCalculatedColumnIsFilled) {

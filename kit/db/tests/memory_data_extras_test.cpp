@@ -258,6 +258,9 @@ TEST(DateTimeText, IsTheShortDateAndTheLongTimeWithoutATimeZone) {
     const QString Date = QLocale::c().toString(Day, QLocale::ShortFormat);
     EXPECT_EQ(DateTimeToStr(QDateTime(Day, QTime(19, 58, 57))), Date + " 19:58:57");
     EXPECT_EQ(DateTimeToStr(QDateTime(Day, QTime(0, 0))), Date);
+    // A change of locale is followed at once.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(DateTimeToStr(QDateTime(Day, QTime(19, 58, 57))), "08.12.26 19:58:57");
     QLocale::setDefault(QLocale::system());
 }
 

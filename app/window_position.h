@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+#include <QWidget>
+
+namespace app {
+
+// Moves a window that is about to be shown so that the centre of its frame is
+// the centre of Area, kept inside the available area of the screen there (its
+// top-left corner stays reachable). Before its first showing a window's frame
+// is unknown: FrameExtra, what the frame adds to the size, stands for it (that
+// of another window of the same desktop).
+void CentreWindow(QWidget& Window, const QRect& Area, QSize FrameExtra = {});
+
+}  // namespace app
