@@ -169,9 +169,11 @@ void TIconList::Assign(const TIconList* Source) {
 }
 
 void TIconList::Assign(const TIcon& Source) {
+    // Copied first: the source may be one of this list's own icons.
+    std::unique_ptr<TIcon> Copy = CopyOf(&Source);
     THeldChanges Held(*this);
     Clear();
-    Add(&Source);
+    InsertOwned(Count(), std::move(Copy));
 }
 
 void TIconList::ReadFromStream(QIODevice& Stream) {
