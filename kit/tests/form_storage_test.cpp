@@ -308,8 +308,9 @@ TEST_F(FormStorage, PlacementUsesTheKeyOfTheCurrentResolution) {
     EXPECT_TRUE(form.windowState().testFlag(Qt::WindowMaximized));
 }
 
-TEST_F(FormStorage, SizeLimitsAndPreventResizeApplyToTheForm) {
+TEST_F(FormStorage, SizeLimitsAndPreventResizeApplyToTheFormUntilLifted) {
     TTestOptionsForm form(Path());
+    form.setMinimumWidth(20);
     TFormPlacement placement(&form);
     placement.MinMaxInfo()->SetMinTrackWidth(150);
     placement.MinMaxInfo()->SetMaxTrackHeight(400);
@@ -318,12 +319,18 @@ TEST_F(FormStorage, SizeLimitsAndPreventResizeApplyToTheForm) {
     EXPECT_FALSE(placement.MinMaxInfo()->HasDefaultValue());
     placement.MinMaxInfo()->Assign(TWinMinMaxInfo(&placement));
     EXPECT_TRUE(placement.MinMaxInfo()->HasDefaultValue());
+    // Lifted: the form's own limits are back.
+    EXPECT_EQ(form.minimumSize(), QSize(20, 0));
+    EXPECT_EQ(form.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 
     form.resize(320, 240);
     placement.SetPreventResize(true);
     EXPECT_EQ(form.minimumSize(), QSize(320, 240));
     EXPECT_EQ(form.maximumSize(), QSize(320, 240));
     EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    placement.SetPreventResize(false);
+    EXPECT_EQ(form.minimumSize(), QSize(20, 0));
+    EXPECT_EQ(form.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 }
 
 }  // namespace
