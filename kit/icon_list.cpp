@@ -169,11 +169,10 @@ void TIconList::Assign(const TIconList* Source) {
 }
 
 void TIconList::Assign(const TIcon& Source) {
-    // Copied first: the source may be one of this list's own icons.
-    std::unique_ptr<TIcon> Copy = CopyOf(&Source);
+    const TIcon Copy(Source);  // copied first: the source may be one of this list's own icons
     THeldChanges Held(*this);
     Clear();
-    InsertOwned(Count(), std::move(Copy));
+    Add(&Copy);
 }
 
 void TIconList::ReadFromStream(QIODevice& Stream) {

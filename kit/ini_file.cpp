@@ -22,7 +22,7 @@ const QByteArray Utf8Bom("\xEF\xBB\xBF");
 
 // Larger files are refused: a settings or language file is a few kilobytes,
 // and a file without end (a link to a device) must not be read for ever.
-constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+constexpr qint64 MaxFileSize = qint64{16} * 1024 * 1024;
 const char* const TooLarge = "it is larger than 16 MiB";
 
 const char* const ReadLead = "Unable to read %s";
