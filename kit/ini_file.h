@@ -39,7 +39,8 @@ public:
 // was. A missing file, or one that cannot be opened, reads as empty. Only
 // regular files of up to 16 MiB are used: any other (a directory, a FIFO, a
 // device) or a larger one raises EIniFileException "Unable to read <file>: "
-// or "Unable to write to <file>: " with the reason, without opening it.
+// or "Unable to write to <file>: " with the reason, before anything is read
+// from it; a write that would make the file larger is refused the same way.
 class TIniFile {
 public:
     explicit TIniFile(QString FileName);
