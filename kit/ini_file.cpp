@@ -344,7 +344,7 @@ void UpdateFile(const QString& FileName, bool Create, const std::function<bool(T
     // A file the next read would refuse is not written: every other value stays readable.
     const QByteArray bytes = document.Encoded();
     if (bytes.size() > MaxFileSize) {
-        throw fail(TooLarge);
+        throw fail("it would grow larger than 16 MiB");
     }
     QSaveFile file(FileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {

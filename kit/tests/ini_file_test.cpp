@@ -271,6 +271,12 @@ TEST_F(IniFile, OnlyRegularFilesUpTo16MiBAreUsed) {
         EXPECT_EQ(errorOf([&] { ini.WriteString("S", "K", "v"); }), "Unable to write to " + Path(name) + ": " + reason);
     }
     EXPECT_EQ(QFileInfo(Path("big.cfg")).size(), TooLarge);
+    {
+        QFile full(Path("full.cfg"));
+        ASSERT_TRUE(full.open(QIODevice::WriteOnly) && full.resize(TooLarge - 1));
+    }
+    EXPECT_EQ(errorOf([&] { TIniFile(Path("full.cfg")).WriteString("S", "K", "v"); }),
+              "Unable to write to " + Path("full.cfg") + ": it would grow larger than 16 MiB");
     const QString unreachable = FDir.path() + "/missing/x.cfg";
     EXPECT_EQ(TIniFile(unreachable).ReadString("S", "K", "d"), "d");
     EXPECT_EQ(errorOf([&] { TIniFile(unreachable).WriteString("S", "K", "v"); }), "Unable to write to " + unreachable);
