@@ -168,7 +168,7 @@ QString FromWindows1252(const QByteArray& Bytes) {
 }
 
 // UTF-8 text, or Windows-1252 when the bytes are no valid UTF-8.
-QString DecodeText(const QByteArray& Bytes) {
+QString DecodeIniText(const QByteArray& Bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8(Bytes);
     return utf8.hasError() ? FromWindows1252(Bytes) : text;
@@ -221,7 +221,7 @@ public:
             FBom = true;
             Bytes.remove(0, Utf8Bom.size());
         }
-        const QString text = DecodeText(Bytes);
+        const QString text = DecodeIniText(Bytes);
         qsizetype start = 0;
         for (qsizetype i = 0; i < text.size(); ++i) {
             if (text[i] != '\r' && text[i] != '\n') {
