@@ -242,6 +242,15 @@ void TFormPlacement::MinMaxInfoChanged() {
 void TFormPlacement::UpdateWindowHook() {
     QWidget* form = OwnerForm();
     const bool limited = form != nullptr && (!FMinMaxInfo->HasDefaultValue() || FPreventResize);
+    QWidget* const hooked = FWinHook->WinControl();
+    if (limited && hooked == nullptr) {
+        // The form's own limits, put back when these are lifted.
+        FFormMinSize = form->minimumSize();
+        FFormMaxSize = form->maximumSize();
+    } else if (!limited && hooked != nullptr) {
+        hooked->setMinimumSize(FFormMinSize);
+        hooked->setMaximumSize(FFormMaxSize);
+    }
     FWinHook->SetWinControl(limited ? form : nullptr);
     ApplyLimits();
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 #include <QStringList>
 #include <QVariant>
 #include <functional>
@@ -179,6 +180,8 @@ private:
     TKitForm::TCloseQueryEvent FSaveFormCloseQuery;
     TKitForm::TNotifyEvent FSaveFormDestroy;
     TWindowHook* FWinHook;
+    QSize FFormMinSize;
+    QSize FFormMaxSize;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFormPlacement::TPlacementOptions)

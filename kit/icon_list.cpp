@@ -169,9 +169,10 @@ void TIconList::Assign(const TIconList* Source) {
 }
 
 void TIconList::Assign(const TIcon& Source) {
+    const TIcon Copy(Source);  // copied first: the source may be one of this list's own icons
     THeldChanges Held(*this);
     Clear();
-    Add(&Source);
+    Add(&Copy);
 }
 
 void TIconList::ReadFromStream(QIODevice& Stream) {

@@ -233,9 +233,10 @@ void TThreadedTimer::Shutdown() {
     FShutDown = true;
     FDestroying = true;
     FEnabled = false;
+    TTimerEvent Cleared;  // released after the lock, as in SetOnTimer
     {
-        std::lock_guard<std::mutex> Guard(FHandlerLock);
-        FOnTimer = nullptr;
+        std::lock_guard<std::mutex> Guard(FSettingsLock);
+        Cleared = std::exchange(FOnTimer, nullptr);
     }
     if (FWorker->IsWorkerThread() || FWorker->InSynchronizedCall()) {
         // Called from inside one of its own ticks: the tick is still on the
@@ -250,6 +251,7 @@ void TThreadedTimer::Shutdown() {
 
 template <typename TField, typename TValue>
 void TThreadedTimer::ChangeSetting(TField& Field, TValue Value) {
+    std::lock_guard<std::mutex> Guard(FSettingsLock);
     if (Field != Value) {
         Field = Value;
         ApplyTimerSettings();
@@ -261,6 +263,7 @@ void TThreadedTimer::SetInterval(unsigned Value) { ChangeSetting(FInterval, Valu
 void TThreadedTimer::SetThreaded(bool Value) { ChangeSetting(FThreaded, Value); }
 
 void TThreadedTimer::SetThreadPriority(TThreadPriority Value) {
+    std::lock_guard<std::mutex> Guard(FSettingsLock);
     if (FThreadPriority != Value) {
         FThreadPriority = Value;
         if (FThreaded) {
@@ -270,19 +273,17 @@ void TThreadedTimer::SetThreadPriority(TThreadPriority Value) {
 }
 
 void TThreadedTimer::SetOnTimer(TTimerEvent Handler) {
-    bool AssignmentChanged = false;
-    {
-        std::lock_guard<std::mutex> Guard(FHandlerLock);
-        AssignmentChanged = static_cast<bool>(FOnTimer) != static_cast<bool>(Handler);
-        FOnTimer = std::move(Handler);
-    }
+    TTimerEvent Replaced;  // released after the lock: what it holds may use the timer as it goes
+    std::lock_guard<std::mutex> Guard(FSettingsLock);
+    const bool AssignmentChanged = static_cast<bool>(FOnTimer) != static_cast<bool>(Handler);
+    Replaced = std::exchange(FOnTimer, std::move(Handler));
     if (AssignmentChanged) {
         ApplyTimerSettings();
     }
 }
 
 bool TThreadedTimer::HasOnTimer() const {
-    std::lock_guard<std::mutex> Guard(FHandlerLock);
+    std::lock_guard<std::mutex> Guard(FSettingsLock);
     return static_cast<bool>(FOnTimer);
 }
 
@@ -298,7 +299,7 @@ void TThreadedTimer::ApplyTimerSettings() {
     if (FWorker == nullptr) {
         return;
     }
-    const bool Wanted = FInterval != 0 && FEnabled && HasOnTimer() && !FDestroying;
+    const bool Wanted = FInterval != 0 && FEnabled && FOnTimer && !FDestroying;
     const TThreadPriority Priority = FThreadPriority;
     if (FThreaded) {
         delete FWindowTimer;
@@ -327,7 +328,7 @@ void TThreadedTimer::FireTimer() {
     }
     TTimerEvent Handler;
     {
-        std::lock_guard<std::mutex> Guard(FHandlerLock);
+        std::lock_guard<std::mutex> Guard(FSettingsLock);
         Handler = FOnTimer;
     }
     if (Handler) {

@@ -135,8 +135,12 @@ protected:
 
 private:
     friend class TTimerThread;
+    // Decides from the settings whether the worker (or the window timer) runs,
+    // and at which interval. Called with FSettingsLock held.
     void ApplyTimerSettings();
-    // Stores a changed setting and applies the settings.
+    // Stores a changed setting and applies the settings, both under
+    // FSettingsLock: whichever thread changes a setting last, the UI thread or
+    // a tick on the worker, decides from the settings as they are then.
     template <typename TField, typename TValue>
     void ChangeSetting(TField& Field, TValue Value);
     void WorkerTick(TTimerThread& Worker);
@@ -147,7 +151,8 @@ private:
     std::atomic<bool> FSyncEvent{true};
     bool FThreaded = true;
     TThreadPriority FThreadPriority = TThreadPriority::tpNormal;
-    mutable std::mutex FHandlerLock;
+    // Guards the settings from their change to their application, and the handler.
+    mutable std::mutex FSettingsLock;
     TTimerEvent FOnTimer;
     std::atomic<bool> FDestroying{false};
     bool FShutDown = false;

@@ -33,10 +33,8 @@ TMemBlobStream::TMemBlobStream(TField& Field, TBlobStreamMode Mode)
         if (FTable.State() != dsEdit && FTable.State() != dsInsert) {
             throw EDatabaseError("Dataset not in edit or insert mode");
         }
-        FCached = true;
-    } else {
-        FCached = FBuffer == &FTable.ActiveBuffer();
     }
+    FOnActiveBuffer = FBuffer == &FTable.ActiveBuffer();
     FOpened = true;
     if (Mode == bmWrite) {
         EmptyBlob();
@@ -57,10 +55,7 @@ TMemBlobStream::~TMemBlobStream() {
 }
 
 QByteArray TMemBlobStream::Blob() const {
-    if (!FOpened) {
-        return {};
-    }
-    return FCached ? FBuffer->Blobs[static_cast<std::size_t>(FField.BlobNumber())] : FTable.StoredBlob(FField);
+    return FOpened ? FBuffer->Blobs[static_cast<std::size_t>(FField.BlobNumber())] : QByteArray();
 }
 
 qint64 TMemBlobStream::Read(char* Data, qint64 Count) {

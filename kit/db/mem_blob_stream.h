@@ -4,9 +4,9 @@
 
 namespace kit {
 
-// Reads and writes one blob field of the table's current buffer. Writing works on the buffer (the
-// record changes when it is posted); reading a buffer that is not the active one reads the stored
-// record at the cursor.
+// Reads and writes one blob field of the table's current buffer: the row's, or, inside OnCalcFields and
+// OnFilterRecord, that of the record being calculated or filtered, which need not be the record at the
+// cursor. Writing works on the active buffer only (the record changes when it is posted).
 class TMemBlobStream : public TBlobStream {
 public:
     TMemBlobStream(TField& Field, TBlobStreamMode Mode);
@@ -24,7 +24,7 @@ public:
 private:
     QByteArray Blob() const;
     void EmptyBlob();
-    bool Writable() const { return FOpened && FCached && FMode != bmRead; }
+    bool Writable() const { return FOpened && FOnActiveBuffer && FMode != bmRead; }
 
     TField& FField;
     TMemoryData& FTable;
@@ -32,7 +32,7 @@ private:
     TBlobStreamMode FMode;
     bool FOpened = false;
     bool FModified = false;
-    bool FCached = false;
+    bool FOnActiveBuffer = false;
     qint64 FPosition = 0;
 };
 

@@ -17,6 +17,12 @@ bool IsStringLike(TFieldType Type) {
     return Type == ftString || Type == ftFixedChar || Type == ftWideString || Type == ftGuid;
 }
 
+// True when a string value's first character is zero: the whole 16-bit
+// character of a wide string, whose low byte alone is zero for U+0100 and many more.
+bool FirstCharacterIsZero(const std::byte* Value, TFieldType Type) {
+    return Value[0] == std::byte{0} && (Type != ftWideString || Value[1] == std::byte{0});
+}
+
 template <typename T>
 T Load(const std::byte* Bytes) {
     T Value;
@@ -262,7 +268,7 @@ bool TMemoryData::ReadFieldValue(const TField& Field, TFieldData* Value) {
     if (Bytes[0] == std::byte{0}) {
         return false;
     }
-    if (IsStringLike(Field.DataType()) && Bytes[1] == std::byte{0}) {
+    if (IsStringLike(Field.DataType()) && FirstCharacterIsZero(Bytes + 1, Field.DataType())) {
         return false;  // an empty string reads as null
     }
     if (Value != nullptr) {
@@ -608,14 +614,6 @@ int TMemoryData::CompareRecordValues(const TMemoryRecord& A, const TMemoryRecord
 
 std::unique_ptr<TBlobStream> TMemoryData::OpenBlobStream(TField& Field, TBlobStreamMode Mode) {
     return std::make_unique<TMemBlobStream>(Field, Mode);
-}
-
-QByteArray TMemoryData::StoredBlob(const TField& Field) const {
-    if (FRecords.empty()) {
-        return {};
-    }
-    const int Index = std::clamp(FCursor, 0, static_cast<int>(FRecords.size()) - 1);
-    return FRecords[static_cast<std::size_t>(Index)]->FBlobs[static_cast<std::size_t>(Field.BlobNumber())];
 }
 
 void TMemoryData::SetBlobData(TField& Field, TRecordBuffer& Buffer, const QByteArray& Value) {

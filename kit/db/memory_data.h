@@ -137,7 +137,6 @@ private:
     void RenumberFrom(int Index);
     void FreeAllRecords();
     // Blob access for blob streams.
-    QByteArray StoredBlob(const TField& Field) const;
     void SetBlobData(TField& Field, TRecordBuffer& Buffer, const QByteArray& Value);
     void BlobModified() { DataEvent(deFieldChange); }
 

@@ -32,14 +32,15 @@ public:
         std::mutex* WorkerLock = nullptr;
         std::condition_variable* WorkerWake = nullptr;
         {
+            // Checked and counted in one step: a worker that begins its first
+            // wait in between would otherwise miss the permit.
             std::lock_guard<std::mutex> Guard(FStateLock);
+            if (FWorkerLock == nullptr) {
+                ++FPermits;
+                return;
+            }
             WorkerLock = FWorkerLock;
             WorkerWake = FWorkerWake;
-        }
-        if (WorkerLock == nullptr) {
-            std::lock_guard<std::mutex> Guard(FStateLock);
-            ++FPermits;
-            return;
         }
         // Notified under the worker's lock: once it is let go, the worker may
         // end (and free its lock) at any moment.

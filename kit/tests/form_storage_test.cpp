@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <memory>
 
@@ -91,14 +90,13 @@ TEST_F(FormStorage, RadioGroupClampsItsIndex) {
 }
 
 TEST_F(FormStorage, AStoreThatCannotBeWrittenRaisesAndKeepsTheControls) {
-    ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.cfg"));
-    TTestOptionsForm form(Path("folder.cfg"));
+    TTestOptionsForm form(Path("missing/folder.cfg"));
     form.SaveToFileEdit->setText("chosen");
     try {
         form.FormStorage1->SaveFormState();
         FAIL() << "no error";
     } catch (const EIniFileException& error) {
-        EXPECT_EQ(error.Message(), "Unable to write to " + Path("folder.cfg"));
+        EXPECT_EQ(error.Message(), "Unable to write to " + Path("missing/folder.cfg"));
     }
     EXPECT_EQ(form.SaveToFileEdit->text(), "chosen");
     EXPECT_FALSE(form.FormStorage1->Saved());
@@ -190,14 +188,13 @@ TEST_F(FormStorage, FormEventsRestoreOnShowAndSaveOnCloseAndDestruction) {
 }
 
 TEST_F(FormStorage, ErrorsInFormEventsGoToTheErrorDisplayAndClosingGoesOn) {
-    ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.cfg"));
-    TTestOptionsForm form(Path("folder.cfg"));
+    TTestOptionsForm form(Path("missing/folder.cfg"));
     form.FormStorage1->SetActive(true);
     form.show();
     form.accept();
     EXPECT_FALSE(form.isVisible());
     ASSERT_EQ(FShown.size(), 1);
-    EXPECT_EQ(FShown[0], "Unable to write to " + Path("folder.cfg"));
+    EXPECT_EQ(FShown[0], "Unable to write to " + Path("missing/folder.cfg"));
 }
 
 TEST_F(FormStorage, RegistryStoreIsRefused) {
@@ -311,8 +308,9 @@ TEST_F(FormStorage, PlacementUsesTheKeyOfTheCurrentResolution) {
     EXPECT_TRUE(form.windowState().testFlag(Qt::WindowMaximized));
 }
 
-TEST_F(FormStorage, SizeLimitsAndPreventResizeApplyToTheForm) {
+TEST_F(FormStorage, SizeLimitsAndPreventResizeApplyToTheFormUntilLifted) {
     TTestOptionsForm form(Path());
+    form.setMinimumWidth(20);
     TFormPlacement placement(&form);
     placement.MinMaxInfo()->SetMinTrackWidth(150);
     placement.MinMaxInfo()->SetMaxTrackHeight(400);
@@ -321,12 +319,18 @@ TEST_F(FormStorage, SizeLimitsAndPreventResizeApplyToTheForm) {
     EXPECT_FALSE(placement.MinMaxInfo()->HasDefaultValue());
     placement.MinMaxInfo()->Assign(TWinMinMaxInfo(&placement));
     EXPECT_TRUE(placement.MinMaxInfo()->HasDefaultValue());
+    // Lifted: the form's own limits are back.
+    EXPECT_EQ(form.minimumSize(), QSize(20, 0));
+    EXPECT_EQ(form.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 
     form.resize(320, 240);
     placement.SetPreventResize(true);
     EXPECT_EQ(form.minimumSize(), QSize(320, 240));
     EXPECT_EQ(form.maximumSize(), QSize(320, 240));
     EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    placement.SetPreventResize(false);
+    EXPECT_EQ(form.minimumSize(), QSize(20, 0));
+    EXPECT_EQ(form.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 }
 
 }  // namespace

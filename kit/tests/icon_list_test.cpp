@@ -154,6 +154,17 @@ TEST_F(IconListTest, EditingAHeldIconNotifiesTheListWhereverItMoves) {
     EXPECT_EQ(Changes, 1);
 }
 
+TEST_F(IconListTest, AssigningOneOfItsOwnIconsKeepsThatIcon) {
+    List.Add(&Red);
+    List.Add(&Blue);
+    // Bytes of its own, so that freeing the entry would free them.
+    List.GetIcon(1)->LoadFromBytes(IconFileBytes(Qt::green));
+    const QByteArray Green = List.GetIcon(1)->SavedForm();
+    List.Assign(*List.GetIcon(1));
+    ASSERT_EQ(List.Count(), 1);
+    EXPECT_EQ(List.GetIcon(0)->SavedForm(), Green);
+}
+
 TEST_F(IconListTest, AssignWhileABatchIsOpenElsewhereNotifiesOnlyWhenItCloses) {
     TIconList Three;
     Three.Add(&Red);

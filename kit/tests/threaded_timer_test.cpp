@@ -104,6 +104,37 @@ TEST_F(ThreadedTimerTest, IntervalChangedByATickOnTheWorkerAppliesToTheNextWait)
     EXPECT_EQ(Ticks, 2);
 }
 
+// Ticks on the worker change the interval while the UI thread turns the timer
+// off and on again. Whatever the interleaving, once a timer is on again its
+// worker must not be left paused. Several timers at once, round after round,
+// give the interleavings many chances.
+TEST_F(ThreadedTimerTest, TicksChangingTheIntervalDuringDisableAndEnableNeverSilenceTheTimer) {
+    testing::TImmediateTimerWaiter Immediate;
+    constexpr int Timers = 8;
+    std::unique_ptr<TThreadedTimer> Timer[Timers];
+    std::atomic<int> TimerTicks[Timers] = {};
+    for (int T = 0; T < Timers; ++T) {
+        Timer[T] = std::make_unique<TThreadedTimer>(nullptr, Immediate);
+        Timer[T]->SetSyncEvent(false);
+        Timer[T]->SetOnTimer([&, T](QObject*) { Timer[T]->SetInterval(++TimerTicks[T] % 2 == 0 ? 250 : 500); });
+    }
+    for (int Round = 1; Round <= 3000; ++Round) {
+        int Before[Timers];
+        for (int T = 0; T < Timers; ++T) {
+            Timer[T]->SetEnabled(false);
+            Timer[T]->SetEnabled(true);
+            Before[T] = TimerTicks[T];
+        }
+        for (int T = 0; T < Timers; ++T) {
+            // Two more ticks, or a paused worker: a silent timer.
+            while (TimerTicks[T] < Before[T] + 2 && !Timer[T]->WorkerPaused()) {
+                std::this_thread::yield();
+            }
+            ASSERT_FALSE(Timer[T]->WorkerPaused()) << "timer " << T << " silent after round " << Round;
+        }
+    }
+}
+
 TEST_F(ThreadedTimerTest, SynchronisedTickRunsOnTheUiThreadWhileTheWorkerWaits) {
     TThreadedTimer Timer(nullptr, Waiter);
     std::atomic<QThread*> TickThread{nullptr};

@@ -86,6 +86,33 @@ TEST_F(BlobTable, ReadOnlyBlobRefusesWriting) {
     }
 }
 
+// Grids read rows away from the cursor: OnCalcFields and OnFilterRecord must see the blob of the
+// record they are called for.
+TEST(BlobEvents, CalculatingAndFilteringReadTheBlobOfTheirOwnRecord) {
+    TMemoryData Table;
+    Table.AddField("Data", ftBlob);
+    Table.AddField("Size", ftInteger, 0, fkCalculated);
+    Table.OnCalcFields = [](TDataSet& DataSet) {
+        DataSet.FieldByName("Size").SetAsInteger(static_cast<int>(DataSet.Fields(0).Value().toByteArray().size()));
+    };
+    Table.Open();
+    for (const char* Blob : {"a", "bbb", "cc"}) {
+        Table.Append();
+        Table.Fields(0).SetValue(QByteArray(Blob));
+        Table.Post();
+    }
+    Table.First();
+    std::vector<int> Sizes;
+    for (const TBookmark Row : Table.RowBookmarks()) {
+        Table.ReadRow(Row, [&] { Sizes.push_back(Table.FieldByName("Size").AsInteger()); });
+    }
+    EXPECT_EQ(Sizes, (std::vector<int>{1, 3, 2}));
+    Table.SetOnFilterRecord(
+        [](TDataSet& DataSet, bool& Accept) { Accept = DataSet.Fields(0).Value().toByteArray() != "bbb"; });
+    Table.SetFiltered(true);
+    EXPECT_EQ(Table.RowBookmarks().size(), 2u);
+}
+
 TEST(MemoryDataVariant, VariantStringSurvivesAppendEditAndClearTable) {
     TMemoryData Table;
     Table.AddField("Value", ftVariant);

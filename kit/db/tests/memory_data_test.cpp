@@ -70,6 +70,9 @@ TEST(MemoryDataValues, EachTypeReadsBackWhatWasWritten) {
         {ftDateTime, 0, When, When},
         {ftDate, 0, When.date(), When.date()},
         {ftWideString, 4, QString("wide"), QString("wide")},
+        {ftWideString, 4, QString::fromUtf16(u"\u0100b"),
+         QString::fromUtf16(u"\u0100b")},  // a first character whose low byte is 0
+        {ftWideString, 4, QString::fromUtf16(u"\u4E00"), QString::fromUtf16(u"\u4E00")},
         {ftBytes, 3, QByteArray("\x01\x02", 2), QByteArray("\x01\x02\x00", 3)},
         {ftVarBytes, 4, QByteArray("xy"), QByteArray("xy")},
     };
