@@ -237,8 +237,15 @@ bool Decode(std::span<const uint8_t> encoded, const PixelPlane& target, bool int
     int capacity = 1 << codeSize;
     int next = clear + 2;
     bool full = false;
-    int previous = 0;
+    // The code before the current one; none at the start and after a clear
+    // code, where a code starts a string without adding a table entry.
+    int previous = -1;
     uint8_t first = 0;
+    const auto begin = [&](int code) {
+        previous = code;
+        first = static_cast<uint8_t>(code & pixelMask);
+        sink.Put(first);
+    };
     const auto total = static_cast<int64_t>(encoded.size());
     const bool reporting = progress.Active();
 
@@ -256,17 +263,17 @@ bool Decode(std::span<const uint8_t> encoded, const PixelPlane& target, bool int
             capacity = 1 << codeSize;
             next = clear + 2;
             full = false;
+            previous = -1;
             code = reader.Next(codeSize);
             if (code < 0 || code == end || code == clear) {
                 continue;
             }
-            previous = code;
-            first = static_cast<uint8_t>(code & pixelMask);
-            sink.Put(first);
+            begin(code);
+        } else if (damaged) {
+            break;  // after a clamped code size only clear codes are trusted
+        } else if (previous < 0) {
+            begin(code);  // data that do not begin with a clear code
         } else {
-            if (damaged) {
-                break;  // after a clamped code size only clear codes are trusted
-            }
             // A code not yet in the table is the previous string plus its own first pixel.
             const bool pending = code >= next;
             int current = pending ? previous : code;
