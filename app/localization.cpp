@@ -26,7 +26,12 @@ QString TLocalization::Translate(const QString& Section, const QString& Key, con
 }
 
 void TLocalization::LoadLanguageFile(const QString& FileName) {
-    LanguageFile() = std::make_unique<kit::TIniFile>(FileName);
+    auto file = std::make_unique<kit::TIniFile>(FileName);
+    // Read once here, so that a file that can be no language file is reported
+    // to the caller that chose it rather than to the first window that asks
+    // for a text.
+    file->ReadSections();
+    LanguageFile() = std::move(file);
 }
 
 QString ReplacePlaceholder(const QString& Pattern, const QString& Value) {

@@ -18,7 +18,9 @@ public:
     // file replaced on disk takes effect at the next lookup.
     static QString Translate(const QString& Section, const QString& Key, const QString& Default);
     // Uses FileName as the language file from now on. Whether it exists is the
-    // caller's business: a missing file reads as empty.
+    // caller's business: a missing file reads as empty. A file that is no
+    // regular file or is larger than 16 MiB raises kit::EIniFileException,
+    // and the file used before stays in use.
     static void LoadLanguageFile(const QString& FileName);
 };
 

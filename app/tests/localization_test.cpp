@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include "kit/ini_file.h"
 
 namespace app {
 namespace {
@@ -56,12 +59,20 @@ TEST_F(Localization, EachLookupReadsTheFileAnew) {
     EXPECT_EQ(TLocalization::Translate("Misc", "Ready", "Ready"), "Bereit");
     Write("[Misc]\nReady=Gotowe\n");
     EXPECT_EQ(TLocalization::Translate("Misc", "Ready", "Ready"), "Gotowe");
-    // A file in Latin-1 is still read.
+    // A file in Windows-1252 is still read.
     Write("[Misc]\nReady=Pr\xeat\n");
     EXPECT_EQ(TLocalization::Translate("Misc", "Ready", "Ready"), QString::fromUtf8("Pr\xc3\xaat"));
     // Values longer than the profile service hands out are cut.
     Write("[Misc]\nReady=" + QByteArray(3000, 'x') + "\n");
     EXPECT_EQ(TLocalization::Translate("Misc", "Ready", "Ready").size(), 2047);
+}
+
+TEST_F(Localization, AFileThatCanBeNoLanguageFileIsRefusedWhenLoaded) {
+    Write("[Misc]\nReady=Bereit\n");
+    TLocalization::LoadLanguageFile(FileName());
+    ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.ini"));
+    EXPECT_THROW(TLocalization::LoadLanguageFile(FDir.filePath("folder.ini")), kit::EIniFileException);
+    EXPECT_EQ(TLocalization::Translate("Misc", "Ready", "Ready"), "Bereit");
 }
 
 TEST(Placeholder, ReplacesTheFirstPlaceholderLiterally) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <memory>
 
@@ -91,14 +90,13 @@ TEST_F(FormStorage, RadioGroupClampsItsIndex) {
 }
 
 TEST_F(FormStorage, AStoreThatCannotBeWrittenRaisesAndKeepsTheControls) {
-    ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.cfg"));
-    TTestOptionsForm form(Path("folder.cfg"));
+    TTestOptionsForm form(Path("missing/folder.cfg"));
     form.SaveToFileEdit->setText("chosen");
     try {
         form.FormStorage1->SaveFormState();
         FAIL() << "no error";
     } catch (const EIniFileException& error) {
-        EXPECT_EQ(error.Message(), "Unable to write to " + Path("folder.cfg"));
+        EXPECT_EQ(error.Message(), "Unable to write to " + Path("missing/folder.cfg"));
     }
     EXPECT_EQ(form.SaveToFileEdit->text(), "chosen");
     EXPECT_FALSE(form.FormStorage1->Saved());
@@ -190,14 +188,13 @@ TEST_F(FormStorage, FormEventsRestoreOnShowAndSaveOnCloseAndDestruction) {
 }
 
 TEST_F(FormStorage, ErrorsInFormEventsGoToTheErrorDisplayAndClosingGoesOn) {
-    ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.cfg"));
-    TTestOptionsForm form(Path("folder.cfg"));
+    TTestOptionsForm form(Path("missing/folder.cfg"));
     form.FormStorage1->SetActive(true);
     form.show();
     form.accept();
     EXPECT_FALSE(form.isVisible());
     ASSERT_EQ(FShown.size(), 1);
-    EXPECT_EQ(FShown[0], "Unable to write to " + Path("folder.cfg"));
+    EXPECT_EQ(FShown[0], "Unable to write to " + Path("missing/folder.cfg"));
 }
 
 TEST_F(FormStorage, RegistryStoreIsRefused) {

@@ -1,8 +1,14 @@
 #include "kit/ini_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QFileInfo>
+#include <functional>
+#include <map>
 
 #include "kit/app_utils.h"
 #include "kit/tests/temp_folder.h"
@@ -103,6 +109,9 @@ TEST_F(IniFile, WritesKeepEverythingElseAndTheKeysSpelling) {
 
 TEST_F(IniFile, NewFileIsLfAndEraseRemovesEveryCopy) {
     TIniFile ini(Path());
+    ini.EraseSection("A");
+    ini.DeleteKey("A", "n");
+    EXPECT_FALSE(QFile::exists(Path()));
     ini.WriteInteger("A", "n", 5);
     ini.WriteBool("A", "b", true);
     EXPECT_EQ(ReadRaw(), "[A]\nn=5\nb=1\n");
@@ -114,18 +123,60 @@ TEST_F(IniFile, NewFileIsLfAndEraseRemovesEveryCopy) {
     EXPECT_EQ(ReadRaw(), "[B]\ny=2\n");
 }
 
-TEST_F(IniFile, EncodingsAreReadAndKept) {
+TEST_F(IniFile, EncodingsAndLineEndsAreReadAndTheFileIsWrittenAsUtf8) {
     WriteRaw("\xEF\xBB\xBF[S]\nName=gr\xC3\xBC\xC3\x9F\n");
     TIniFile utf8(Path());
     EXPECT_EQ(utf8.ReadString("S", "Name", ""), QString::fromUtf8("gr\xC3\xBC\xC3\x9F"));
     utf8.WriteString("S", "More", QString::fromUtf8("\xC3\xA4"));
     EXPECT_EQ(ReadRaw(), "\xEF\xBB\xBF[S]\nName=gr\xC3\xBC\xC3\x9F\nMore=\xC3\xA4\n");
 
-    WriteRaw("[S]\nName=gr\xFC\xDF\n", "latin1.ini");
-    TIniFile latin1(Path("latin1.ini"));
-    EXPECT_EQ(latin1.ReadString("S", "Name", ""), QString::fromLatin1("gr\xFC\xDF"));
-    latin1.WriteString("S", "More", QString::fromLatin1("\xE4"));
-    EXPECT_EQ(ReadRaw("latin1.ini"), "[S]\nName=gr\xFC\xDF\nMore=\xE4\n");
+    WriteRaw("[S]\rName=\x84\x80\x93\r", "cp1252.ini");
+    TIniFile cp1252(Path("cp1252.ini"));
+    EXPECT_EQ(cp1252.ReadString("S", "Name", ""), QString::fromUtf8("\xE2\x80\x9E\xE2\x82\xAC\xE2\x80\x9C"));
+    cp1252.WriteString("S", "More", QString::fromUtf8("\xC3\xA4"));
+    EXPECT_EQ(ReadRaw("cp1252.ini"), "[S]\rName=\xE2\x80\x9E\xE2\x82\xAC\xE2\x80\x9C\rMore=\xC3\xA4\r");
+}
+
+// Writing any one key, or a new one, leaves every other value of the file
+// reading exactly as before, whatever the file's encoding and line ends.
+TEST_F(IniFile, AWriteLeavesEveryOtherValueAsItWasRead) {
+    struct TCase {
+        const char* Name;
+        QByteArray Bytes;
+    };
+    const TCase cases[] = {
+        {"UTF-8", "[S]\na=gr\xC3\xBC\xC3\x9F\nb=1\n"},
+        {"UTF-8 with BOM", "\xEF\xBB\xBF[S]\r\na=\xE2\x82\xAC\r\n[T]\r\nb=1\r\n"},
+        {"Windows-1252", "[S]\na=\x84x\x93 \x96 \x80\nb=\xFC\x81\x8D\x8F\x90\x9D\n"},
+        {"Windows-1252 with BOM", "\xEF\xBB\xBF[S]\na=\x80\nb=1\n"},
+        {"mixed", "[S]\na=\xC3\xA9\nb=\xE9\n[T]\nc=\xE2\x82\xAC\n"},
+        {"CR line ends", "[S]\ra=1\r[T]\rb=2"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TIniFile ini(Path());
+        std::map<std::pair<QString, QString>, QString> before;
+        WriteRaw(c.Bytes);
+        for (const QString& section : ini.ReadSections()) {
+            for (const QString& key : ini.ReadSection(section)) {
+                before[{section, key}] = ini.ReadString(section, key, "missing");
+            }
+        }
+        ASSERT_GE(before.size(), 2u);
+        auto written = before;
+        written[{"S", "new"}] = QString();
+        for (const auto& [target, unused] : written) {
+            WriteRaw(c.Bytes);
+            ini.WriteString(target.first, target.second, "written");
+            EXPECT_EQ(ini.ReadString(target.first, target.second, "missing"), "written");
+            for (const auto& [other, value] : before) {
+                if (other != target) {
+                    EXPECT_EQ(ini.ReadString(other.first, other.second, "missing"), value)
+                        << "writing " << target.second.toStdString() << " changed " << other.second.toStdString();
+                }
+            }
+        }
+    }
 }
 
 TEST_F(IniFile, LongValuesAreReadWhole) {
@@ -144,6 +195,14 @@ TEST_F(IniFile, TwoObjectsOnOneFileLoseNothing) {
     EXPECT_EQ(ReadRaw(), "[Options]\nA=2\nFirstStart=0\n");
 }
 
+TEST_F(IniFile, NamesAreTrimmedAlikeWhenSearchedAndWritten) {
+    TIniFile ini(Path());
+    ini.WriteString(" Options ", " Key ", "1");
+    ini.WriteString(" Options ", "Key", "2");
+    EXPECT_EQ(ReadRaw(), "[Options]\nKey=2\n");
+    EXPECT_EQ(ini.ReadString(" options ", " key ", "default"), "2");
+}
+
 TEST_F(IniFile, UnsafeNamesAndValuesAreRefusedAndTheFileIsUntouched) {
     WriteRaw("[S]\nK=old\n");
     TIniFile ini(Path());
@@ -159,6 +218,7 @@ TEST_F(IniFile, UnsafeNamesAndValuesAreRefusedAndTheFileIsUntouched) {
         {"S", "", "v"},
         {"S", "[X]", "v"},
         {"S", ";c", "v"},
+        {"S", " #c", "v"},
         {"A]B", "K", "v"},
         {"", "K", "v"},
         {"S\nT", "K", "v"},
@@ -180,17 +240,83 @@ TEST_F(IniFile, UnsafeNamesAndValuesAreRefusedAndTheFileIsUntouched) {
     EXPECT_EQ(ReadRaw(), "[S]\nK=old\n");
 }
 
-TEST_F(IniFile, StoreThatIsADirectoryRaisesUnableToWrite) {
+// Reads and writes refuse what is no regular file of at most 16 MiB, without
+// opening it: a FIFO would block and a link to a device would never end.
+TEST_F(IniFile, OnlyRegularFilesUpTo16MiBAreUsed) {
+    constexpr qint64 TooLarge = 16 * 1024 * 1024 + 1;
     ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.cfg"));
-    TIniFile ini(Path("folder.cfg"));
-    EXPECT_EQ(ini.ReadString("S", "K", "d"), "d");
-    try {
-        ini.WriteString("S", "K", "v");
-        FAIL() << "a directory was written";
-    } catch (const EIniFileException& error) {
-        EXPECT_EQ(error.Message(), "Unable to write to " + Path("folder.cfg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo.cfg")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", Path("zero.cfg")));
+    {
+        QFile big(Path("big.cfg"));
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(TooLarge));
     }
-    EXPECT_THROW(TIniFile(FDir.path() + "/missing/x.cfg").WriteString("S", "K", "v"), EIniFileException);
+    auto errorOf = [](const std::function<void()>& Operation) {
+        try {
+            Operation();
+        } catch (const EIniFileException& error) {
+            return error.Message();
+        }
+        return QString("no error");
+    };
+    const std::pair<const char*, const char*> cases[] = {
+        {"folder.cfg", "it is not a regular file"},
+        {"fifo.cfg", "it is not a regular file"},
+        {"zero.cfg", "it is not a regular file"},
+        {"big.cfg", "it is larger than 16 MiB"},
+    };
+    for (const auto& [name, reason] : cases) {
+        TIniFile ini(Path(name));
+        EXPECT_EQ(errorOf([&] { ini.ReadString("S", "K", "d"); }), "Unable to read " + Path(name) + ": " + reason);
+        EXPECT_EQ(errorOf([&] { ini.WriteString("S", "K", "v"); }), "Unable to write to " + Path(name) + ": " + reason);
+    }
+    EXPECT_EQ(QFileInfo(Path("big.cfg")).size(), TooLarge);
+    const QString unreachable = FDir.path() + "/missing/x.cfg";
+    EXPECT_EQ(TIniFile(unreachable).ReadString("S", "K", "d"), "d");
+    EXPECT_EQ(errorOf([&] { TIniFile(unreachable).WriteString("S", "K", "v"); }), "Unable to write to " + unreachable);
+}
+
+// Two processes write their keys into one file at the same time: the lock
+// makes each read-modify-write wait for the other's, so no key is lost.
+TEST_F(IniFile, WritersInSeveralProcessesLoseNothing) {
+    constexpr int Keys = 200;
+    auto key = [](int Writer, int Index) { return QString("w%1k%2").arg(Writer).arg(Index); };
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    pid_t writers[2];
+    for (int writer = 0; writer < 2; ++writer) {
+        writers[writer] = ::fork();
+        ASSERT_GE(writers[writer], 0);
+        if (writers[writer] == 0) {
+            // Both begin when the test closes its end of the pipe.
+            ::close(start[1]);
+            char byte = 0;
+            bool ok = ::read(start[0], &byte, 1) == 0;
+            try {
+                TIniFile ini(Path());
+                for (int i = 0; i < Keys; ++i) {
+                    ini.WriteString("S", key(writer, i), QString::number(i));
+                }
+            } catch (const EIniFileException&) {
+                ok = false;
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (const pid_t writer : writers) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const TIniFile ini(Path());
+    EXPECT_EQ(ini.ReadSection("S").size(), 2 * Keys);
+    for (int writer = 0; writer < 2; ++writer) {
+        for (int i = 0; i < Keys; ++i) {
+            EXPECT_EQ(ini.ReadString("S", key(writer, i), "lost"), QString::number(i)) << key(writer, i).toStdString();
+        }
+    }
 }
 
 TEST_F(IniFile, QuotedValuesSurviveTheRoundTrip) {

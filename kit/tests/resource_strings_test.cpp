@@ -74,11 +74,12 @@ TEST_F(ResourceStrings, KitTextsGoThroughTheDefaultDomain) {
     CompileCatalog("default");
     InitResourceStrings(LocaleFolder());
     EXPECT_EQ(ResourceString("Unable to open com port"), German);
+    const QString unreachable = FDir.path() + "/missing/x.cfg";
     try {
-        TIniFile(FDir.path()).WriteString("S", "K", "v");
-        FAIL() << "a directory was written";
+        TIniFile(unreachable).WriteString("S", "K", "v");
+        FAIL() << "a missing folder was written";
     } catch (const EIniFileException& error) {
-        EXPECT_EQ(error.Message(), "Kann nicht nach " + FDir.path() + " schreiben");
+        EXPECT_EQ(error.Message(), "Kann nicht nach " + unreachable + " schreiben");
     }
 }
 
