@@ -9,16 +9,17 @@
 // Input: section, key, value and inserted text as length-delimited strings, a
 // flag for the appended section, then the rest of the file.
 #include <fuzzer/FuzzedDataProvider.h>
-#include <unistd.h>
 
-#include <QFile>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "app/localization.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
+
+using fuzz::Require;
 
 constexpr qsizetype MaxValueLength = 2047;
 
@@ -30,21 +31,6 @@ QString Plain(const std::string& Raw) {
         plain += QLatin1Char(Alphabet[static_cast<unsigned char>(c) % (sizeof Alphabet - 1)]);
     }
     return plain;
-}
-
-void Require(bool Condition) {
-    if (!Condition) {
-        __builtin_trap();
-    }
-}
-
-const QString& LanguageFileName() {
-    static const QString name = [] {
-        char folder[] = "/tmp/zt_localization_fuzzer_XXXXXX";
-        Require(mkdtemp(folder) != nullptr);
-        return QString::fromLocal8Bit(folder) + QStringLiteral("/Zintareko.ini");
-    }();
-    return name;
 }
 
 }  // namespace
@@ -65,12 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (appendSection) {
         file += "\n[" + section.toStdString() + "]\n" + key.toStdString() + "=" + value.toStdString() + "\n";
     }
-    {
-        QFile out(LanguageFileName());
-        Require(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        Require(out.write(file.data(), static_cast<qint64>(file.size())) == static_cast<qint64>(file.size()));
-    }
-    app::TLocalization::LoadLanguageFile(LanguageFileName());
+    app::TLocalization::LoadLanguageFile(QString::fromStdString(fuzz::WriteScratchFile(file)));
 
     // Names as they came, which may be anything.
     const QString anySection = QString::fromUtf8(rawSection);

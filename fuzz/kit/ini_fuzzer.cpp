@@ -6,7 +6,6 @@
 // Input: section, key and value as length-delimited strings, a byte that
 // picks an existing key to overwrite (0: use the given names), then the file.
 #include <fuzzer/FuzzedDataProvider.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <cstddef>
@@ -14,9 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "kit/ini_file.h"
 
 namespace {
+
+using fuzz::Require;
 
 struct TValue {
     QString Section;
@@ -27,23 +29,8 @@ struct TValue {
 // A text no value can be: it holds a line break.
 const QString Missing = QStringLiteral("\n");
 
-void Require(bool Condition) {
-    if (!Condition) {
-        __builtin_trap();
-    }
-}
-
-const QString& IniFileName() {
-    static const QString name = [] {
-        char folder[] = "/tmp/zt_ini_fuzzer_XXXXXX";
-        Require(mkdtemp(folder) != nullptr);
-        return QString::fromLocal8Bit(folder) + QStringLiteral("/fuzz.ini");
-    }();
-    return name;
-}
-
-QByteArray FileBytes() {
-    QFile file(IniFileName());
+QByteArray FileBytes(const QString& FileName) {
+    QFile file(FileName);
     Require(file.open(QIODevice::ReadOnly));
     return file.readAll();
 }
@@ -69,13 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const QString value = QString::fromUtf8(input.ConsumeRandomLengthString(64));
     const uint8_t existing = input.ConsumeIntegral<uint8_t>();
     const std::string bytes = input.ConsumeRemainingBytesAsString();
-    {
-        QFile file(IniFileName());
-        Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        Require(file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()));
-    }
-
-    kit::TIniFile ini(IniFileName());
+    const QString fileName = QString::fromStdString(fuzz::WriteScratchFile(bytes));
+    kit::TIniFile ini(fileName);
     const std::vector<TValue> before = EveryValue(ini);
     for (const TValue& entry : before) {
         Require(entry.Value != Missing && ini.ValueExists(entry.Section, entry.Key));
@@ -85,11 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         key = before[existing % before.size()].Key;
     }
 
-    const QByteArray original = FileBytes();
+    const QByteArray original = FileBytes(fileName);
     try {
         ini.WriteString(section, key, value);
     } catch (const kit::EIniFileException&) {
-        Require(FileBytes() == original);
+        Require(FileBytes(fileName) == original);
         return 0;
     }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "reader/em_decoder.h"
 
 namespace {
@@ -119,9 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     bool found = decoder.Classify(samples, DoutMask, threshold, code);
     const std::vector<int> halves = HalfBits(runs, threshold);
     while (found) {
-        if (!IsCode(code) || !FrameInCapture(code, halves)) {
-            __builtin_trap();
-        }
+        fuzz::Require(IsCode(code) && FrameInCapture(code, halves));
         found = decoder.Decode(code);
     }
     return 0;
