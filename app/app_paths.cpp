@@ -48,6 +48,14 @@ QString TAppPaths::LanguageFolder() const {
     return {};
 }
 
+QString TAppPaths::LocaleFolder() const {
+    QString besideProgram = QDir(ProgramFolder).filePath("locale");
+    if (QFileInfo(besideProgram).isDir() || ShareFolder.isEmpty()) {
+        return besideProgram;
+    }
+    return QDir(ShareFolder).filePath("locale");
+}
+
 QString ChooseDataFolder(const QString& ProgramFolder, const QString& ConfigHome, const TIsWritable& IsWritable) {
     if (IsWritable(ProgramFolder)) {
         return ProgramFolder;

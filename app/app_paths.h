@@ -24,6 +24,9 @@ struct TAppPaths {
     // folder of that name in another letter case when it is the only one
     // there), else in the share folder. Empty when there is none.
     QString LanguageFolder() const;
+    // The folder of the kit's message catalogs: "locale" in the program
+    // folder when there is one, else in the share folder.
+    QString LocaleFolder() const;
 };
 
 using TIsWritable = std::function<bool(const QString& Folder)>;

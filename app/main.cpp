@@ -1,10 +1,12 @@
-// Starts the tool: binds the reader libraries, creates the main window and the
-// options dialog, runs the start-up steps (language file, "/AutoRun", first
+// Starts the tool: sets up the kit's translated texts (gettext catalogs, the
+// serial set's start-up) and the toolkit's own, binds the reader libraries,
+// creates the main window and the options dialog, runs the start-up steps (language file, "/AutoRun", first
 // start) and the message loop.
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/app_paths.h"
 #include "app/app_services.h"
@@ -13,6 +15,8 @@
 #include "app/options_form.h"
 #include "app/startup.h"
 #include "kit/ini_file.h"
+#include "kit/resource_strings.h"
+#include "kit/serial_startup.h"
 #include "reader/kev3_dll.h"
 #include "reader/mifare_dll.h"
 
@@ -106,6 +110,9 @@ int RunProgram(const TAppPaths& Paths, TAppServices& Services) {
 }  // namespace app
 
 int main(int argc, char* argv[]) {
+    const app::TAppPaths paths = app::RunningProgramPaths();
+    // Before any other thread runs: it points gettext at the user's language.
+    kit::InitResourceStrings(paths.LocaleFolder());
     reader::LoadKEV3DLL();
     reader::LoadMifareDLL();
     int result = 0;
@@ -113,11 +120,14 @@ int main(int argc, char* argv[]) {
         QApplication application(argc, argv);
         QApplication::setApplicationName("Zintareko");
         QApplication::setQuitOnLastWindowClosed(false);
-        const app::TAppPaths paths = app::RunningProgramPaths();
+        kit::InitSerialStartup();
+        kit::InstallToolkitTranslations(application);
         app::TAppServices services = app::DefaultServices();
         try {
             result = app::RunProgram(paths, services);
         } catch (const std::exception& Error) {
+            // Also on the standard error stream, for a start from a terminal or a log-on script.
+            std::fprintf(stderr, "zintareko: %s\n", Error.what());
             services.ShowError(QString::fromUtf8(Error.what()));
             result = 1;
         }

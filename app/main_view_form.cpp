@@ -21,6 +21,20 @@ void TranslateAction(QAction* Action, const char* Key) { Action->setText(Tr(Key,
 
 void TranslateMenu(QMenu* Menu, const char* Key) { Menu->setTitle(Tr(Key, Menu->title())); }
 
+QString WithoutLeadingBlanks(const QString& Text) {
+    qsizetype start = 0;
+    while (start < Text.size() && Text[start] == ' ') {
+        ++start;
+    }
+    return Text.mid(start);
+}
+
+// A list label shows one blank before its text; the text it shows now,
+// without that blank, is the default.
+void TranslateListLabel(QLabel* Label, const char* Key) {
+    Label->setText(" " + WithoutLeadingBlanks(Tr(Key, WithoutLeadingBlanks(Label->text()))));
+}
+
 }  // namespace
 
 void TMainViewForm::ConnectCommands() {
@@ -108,10 +122,8 @@ void TMainViewForm::TranslateForm() {
     TranslateAction(ShowZintareko1, "OpenZintarekoProgram");
     Readmultiplecards1->setText(ReadMultipleCardsMenuItem->text());
     Stopreading1->setText(StopReadingMenuItem->text());
-    // The labels' defaults are their design texts, so the leading blank is
-    // never doubled.
-    CardCodesLabel->setText(" " + Tr("CardCodes", "Card codes"));
-    ReaderListLabel->setText(" " + Tr("ReaderList", "Reader list"));
+    TranslateListLabel(CardCodesLabel, "CardCodes");
+    TranslateListLabel(ReaderListLabel, "ReaderList");
     const std::pair<QToolButton*, QAction*> twins[] = {
         {RefreshListToolButton, RefreshListMeuItem},
         {ClearListToolButton, ClearListMenuItem},

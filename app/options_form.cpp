@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/localization.h"
@@ -15,6 +17,18 @@ TOptionsForm* OptionsForm = nullptr;
 namespace {
 
 constexpr const char* Section = "OptionsForm";
+
+// The client area the dialog is designed with; translated texts may need more.
+const QSize DesignSize(445, 334);
+
+// A small picture from the desktop's icon theme, or Qt's own where the
+// theme has none.
+QLabel* Image(const char* ThemeName, QStyle::StandardPixmap Fallback, const char* Name, QWidget* Parent) {
+    auto* label = Named(new QLabel(Parent), Name);
+    const int size = Parent->style()->pixelMetric(QStyle::PM_SmallIconSize);
+    label->setPixmap(QIcon::fromTheme(ThemeName, Parent->style()->standardIcon(Fallback)).pixmap(size, size));
+    return label;
+}
 
 QString Tr(const char* Key, const QString& Current) { return TLocalization::Translate(Section, Key, Current); }
 
@@ -37,7 +51,7 @@ TOptionsForm::TOptionsForm(const QString& SettingsFile, TAppServices& Services, 
     : kit::TKitForm(Parent), FServices(Services) {
     setObjectName("OptionsForm");
     setWindowTitle("Options");
-    setMinimumSize(445, 334);
+    resize(DesignSize);
 
     AutoRunCheckBox =
         Named(new kit::TCheckBox("Run at Windows startup in reading multiple cards mode ", this), "AutoRunCheckBox");
@@ -52,6 +66,11 @@ TOptionsForm::TOptionsForm(const QString& SettingsFile, TAppServices& Services, 
     SaveToFileEdit = Named(new kit::TEdit(this), "SaveToFileEdit");
     Button3 = Named(new QPushButton("...", this), "Button3");
     PlaySoundCheckBox = Named(new kit::TCheckBox("Acoustic signal upon card reading", this), "PlaySoundCheckBox");
+    ClipboardImage = Image("edit-paste", QStyle::SP_FileDialogContentsView, "ClipboardImage", this);
+    TextBoxImage = Image("input-keyboard", QStyle::SP_ComputerIcon, "TextBoxImage", this);
+    FileImage = Image("document-save", QStyle::SP_DialogSaveButton, "FileImage", this);
+    SoundImage = Image("audio-volume-high", QStyle::SP_MediaVolume, "SoundImage", this);
+    AutoRunImage = Image("system-run", QStyle::SP_MediaPlay, "AutoRunImage", this);
     OKButton = Named(new QPushButton("OK", this), "OKButton");
     CancelButton = Named(new QPushButton("Cancel", this), "CancelButton");
 
@@ -73,14 +92,23 @@ TOptionsForm::TOptionsForm(const QString& SettingsFile, TAppServices& Services, 
     buttons->addStretch(1);
     buttons->addWidget(OKButton);
     buttons->addWidget(CancelButton);
+    // The pictures in the first column, each beside the first line of its row.
+    auto* rows = new QGridLayout;
+    rows->setColumnStretch(1, 1);
+    rows->addWidget(ClipboardImage, 0, 0);
+    rows->addWidget(CopyToClipboardCheckBox, 0, 1);
+    rows->addWidget(TextBoxImage, 1, 0);
+    rows->addWidget(CopyToTextBoxCheckBox, 1, 1);
+    rows->addLayout(groups, 2, 1);
+    rows->addWidget(FileImage, 3, 0);
+    rows->addWidget(SaveToFileCheckBox, 3, 1);
+    rows->addLayout(file, 4, 1);
+    rows->addWidget(SoundImage, 5, 0);
+    rows->addWidget(PlaySoundCheckBox, 5, 1);
+    rows->addWidget(AutoRunImage, 6, 0);
+    rows->addWidget(AutoRunCheckBox, 6, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(CopyToClipboardCheckBox);
-    layout->addWidget(CopyToTextBoxCheckBox);
-    layout->addLayout(groups);
-    layout->addWidget(SaveToFileCheckBox);
-    layout->addLayout(file);
-    layout->addWidget(PlaySoundCheckBox);
-    layout->addWidget(AutoRunCheckBox);
+    layout->addLayout(rows);
     layout->addStretch(1);
     layout->addLayout(buttons);
 
@@ -123,7 +151,17 @@ void TOptionsForm::done(int Result) {
     kit::TKitForm::done(Result);
 }
 
-void TOptionsForm::FormShow() { TranslateForm(); }
+void TOptionsForm::FormShow() {
+    TranslateForm();
+    FitToTexts();
+}
+
+void TOptionsForm::FitToTexts() {
+    layout()->activate();
+    setFixedSize(DesignSize.expandedTo(sizeHint()));
+    // Centred on the main window again, now that the size is known.
+    adjustPosition(parentWidget());
+}
 
 void TOptionsForm::FormCloseQuery() {
     // Closing is never refused; a store error is shown and the controls keep

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QPushButton>
 #include <QString>
 
@@ -31,6 +32,12 @@ public:
     kit::TEdit* SaveToFileEdit;
     QPushButton* Button3;
     kit::TCheckBox* PlaySoundCheckBox;
+    // The small pictures beside the option rows.
+    QLabel* ClipboardImage;
+    QLabel* TextBoxImage;
+    QLabel* FileImage;
+    QLabel* SoundImage;
+    QLabel* AutoRunImage;
     QPushButton* OKButton;
     QPushButton* CancelButton;
     kit::TFormStorage* FormStorage1;
@@ -46,6 +53,9 @@ public:
 private:
     void FormCreate(const QString& SettingsFile);
     void FormShow();
+    // Takes the design size, or more where the texts need it; the user
+    // cannot resize the dialog.
+    void FitToTexts();
     void FormCloseQuery();
 
     TAppServices& FServices;

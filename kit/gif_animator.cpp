@@ -312,6 +312,16 @@ QRect TGIFAnimator::Destination(const QSize& Bitmap, const QRect& Client) const 
 }
 
 void TGIFAnimator::PaintImage(QPainter& Canvas, const QRect& Client) {
+    bool SeeThrough = true;
+    {
+        std::lock_guard<std::recursive_mutex> ImageGuard(FImageLock);
+        SeeThrough = !FImage || FImage->Empty() || FImage->Transparent();
+    }
+    // Drawing what lies behind paints other widgets: not under the image lock,
+    // which is the innermost.
+    if (SeeThrough) {
+        PaintParentImage(Canvas);
+    }
     std::lock_guard<std::recursive_mutex> ImageGuard(FImageLock);
     if (!FImage || FImage->Empty() || FImage->FrameCount() == 0) {
         return;

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QThread>
 
+#include "kit/draw_utils.h"
 #include "kit/x11_presenter.h"
 
 namespace kit {
@@ -75,6 +76,18 @@ QImage TImageControl::Render() {
     }
     FDrawing = WasDrawing;
     return Off;
+}
+
+void TImageControl::PaintParentImage(QPainter& Canvas) {
+    if (IsUiThread()) {
+        FParentImage = QImage(FClientSize, QImage::Format_ARGB32_Premultiplied);
+        FParentImage.fill(FBackground);
+        QPainter Behind(&FParentImage);
+        PaintParentBackground(this, Behind);
+    }
+    if (!FParentImage.isNull() && FParentImage.size() == FClientSize) {
+        Canvas.drawImage(0, 0, FParentImage);
+    }
 }
 
 QImage TImageControl::Snapshot() {

@@ -37,6 +37,11 @@ protected:
     // Paints the picture into Canvas (the off-screen image of the client
     // area), under the canvas lock; the background is already filled.
     virtual void PaintImage(QPainter& Canvas, const QRect& Client) = 0;
+    // Paints into Canvas what lies behind the control: its parent's background
+    // and the siblings under it. Widgets are drawn on the UI thread only, so
+    // another thread gets the copy made at the last paint there (nothing
+    // before the first, or after a resize). Canvas lock held.
+    void PaintParentImage(QPainter& Canvas);
     // Adjusts the size and repaints after a change of the picture.
     void RefreshPicture();
     // Hook for the size adjustment of RefreshPicture.
@@ -65,6 +70,7 @@ private:
     bool FDrawing = false;  // canvas lock
     QSize FClientSize;      // canvas lock
     QColor FBackground;     // canvas lock
+    QImage FParentImage;    // canvas lock
     std::atomic<unsigned long> FNativeWindow{0};
     std::unique_ptr<TX11Presenter> FPresenter;  // used by the painting worker only
 };

@@ -3,10 +3,13 @@
 #include <libintl.h>
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QReadWriteLock>
+#include <QTranslator>
 #include <QtEndian>
 #include <clocale>
 #include <cstdlib>
@@ -109,6 +112,24 @@ void InitResourceStrings(const QString& LocaleFolder) {
     }
     for (const QString& domain : state.Names) {
         Bind(domain, state);
+    }
+}
+
+void InstallToolkitTranslations(QCoreApplication& Application) {
+    QString language;
+    {
+        TDomains& state = Domains();
+        QReadLocker lock(&state.Lock);
+        language = state.Language;
+    }
+    if (language.isEmpty()) {
+        return;
+    }
+    auto* translator = new QTranslator(&Application);
+    if (translator->load(QLocale(language), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+    } else {
+        delete translator;
     }
 }
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QCoreApplication;
+
 namespace kit {
 
 // Built-in texts of the kit (error messages and the like) are looked up through
@@ -16,6 +18,11 @@ namespace kit {
 // that is damaged (a table that runs past the end of the file) is not used.
 // Call once at start-up, before other threads run (it sets LANGUAGE).
 void InitResourceStrings(const QString& LocaleFolder = QString());
+
+// Installs in Application the toolkit's own translations (buttons of message
+// boxes, file dialogs) for the language that InitResourceStrings chose, from
+// Qt's translations folder. Nothing when that language has none there.
+void InstallToolkitTranslations(QCoreApplication& Application);
 
 // Appends a text domain to the lookup list (ignored when already there) and
 // binds it like the others.

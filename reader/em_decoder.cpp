@@ -1,10 +1,14 @@
 #include "em_decoder.h"
 
+#include <bit>
+
 namespace reader {
 
 namespace {
 
 constexpr std::size_t FrameBits = 55;  // ten rows of five, four column bits, the stop bit
+constexpr int StreamBits = 64;         // the header's nine ones and the frame bits
+constexpr uint64_t HeaderOnes = 0x1FF;
 constexpr std::string_view Header = "SSSSSSSSSSSSSSSS";
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
@@ -32,6 +36,7 @@ bool TEmDecoder::Classify(std::span<const uint8_t> Samples, uint8_t DoutMask, in
             ++i;
         }
         bool current = !level0;
+        FFirstRunHigh = current;
         int run = 0;
         for (; i < count; ++i) {
             if (level(i) == current) {
@@ -97,6 +102,38 @@ bool TEmDecoder::CheckFrame(const std::string& Bits, std::string& Code) {
     return true;
 }
 
+bool TEmDecoder::ReadsOtherwiseInverted(const std::string& Bits) {
+    uint64_t stream = HeaderOnes;
+    for (const char bit : Bits) {
+        stream = (stream << 1) | (bit == '1' ? 1 : 0);
+    }
+    for (int shift = 1; shift < StreamBits; ++shift) {
+        const uint64_t other = ~std::rotl(stream, shift);
+        // Most shifts fail already on the header or the stop bit.
+        if ((other >> FrameBits) != HeaderOnes || (other & 1) != 0) {
+            continue;
+        }
+        std::string otherBits(FrameBits, '0');
+        for (std::size_t b = 0; b < FrameBits; ++b) {
+            if (((other >> (FrameBits - 1 - b)) & 1) != 0) {
+                otherBits[b] = '1';
+            }
+        }
+        std::string otherCode;
+        if (CheckFrame(otherBits, otherCode)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEmPolarity TEmDecoder::FramePolarity(std::size_t At) const {
+    // The header search starts a frame at a bit's middle, so the run at At is
+    // the second half of a header one; runs alternate in level.
+    const bool high = FFirstRunHigh != ((At & 1) != 0);
+    return high ? TEmPolarity::Inverted : TEmPolarity::Normal;
+}
+
 bool TEmDecoder::Decode(std::string& Code) {
     for (;;) {
         const std::size_t at = FSymbols.find(Header, FSearchPos);
@@ -107,9 +144,21 @@ bool TEmDecoder::Decode(std::string& Code) {
         // candidate is followed by a search one letter further on.
         FSearchPos = at + 1;
         const std::string bits = FollowBits(at + Header.size());
-        if (bits.size() == FrameBits && CheckFrame(bits, Code)) {
+        if (bits.size() != FrameBits || !CheckFrame(bits, Code)) {
+            continue;
+        }
+        const TEmPolarity shown = FramePolarity(at);
+        if (!ReadsOtherwiseInverted(bits)) {
+            FProvenPolarity = shown;
             return true;
         }
+        if (shown == FReaderPolarity) {
+            FProvenPolarity = TEmPolarity::Unknown;
+            return true;
+        }
+        // Without the reader's polarity this may be another card's inverted
+        // signal.
+        Code.clear();
     }
 }
 

@@ -31,6 +31,28 @@ private:
 
 }  // namespace
 
+TEmPolarity TKev2Polarities::Get(const std::string& Serial) const {
+    const auto known = FKnown.find(Serial);
+    return known == FKnown.end() ? TEmPolarity::Unknown : known->second;
+}
+
+void TKev2Polarities::Learn(const std::string& Serial, TEmPolarity Polarity) {
+    if (Polarity != TEmPolarity::Unknown) {
+        FKnown[Serial] = Polarity;
+    }
+}
+
+void TKev2Polarities::KeepOnly(const std::vector<std::string>& Serials) {
+    std::erase_if(FKnown, [&](const auto& Known) {
+        return std::find(Serials.begin(), Serials.end(), Known.first) == Serials.end();
+    });
+}
+
+TKev2Polarities& Kev2Polarities() {
+    static TKev2Polarities polarities;
+    return polarities;
+}
+
 TFTDI_HTRC::TFTDI_HTRC(const TD2XXEntries& Entries, platform::Sleeper& Sleep) : TD2XXObject(Entries), FSleep(Sleep) {}
 
 uint8_t TFTDI_HTRC::PinMask(int Pin) { return Pin >= 0 && Pin <= 7 ? static_cast<uint8_t>(1U << Pin) : 0; }
@@ -183,6 +205,7 @@ bool TFTDI_HTRC::ReadCard(const std::string& Serial, std::string& Code, int Atte
         return false;
     }
     SetBitMode(OutputMask(), AsyncBitBang);
+    FDecoder.SetReaderPolarity(Kev2Polarities().Get(Serial));
     const int attempts = std::clamp(Attempts, 1, 10);
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (!Capture()) {
@@ -193,14 +216,13 @@ bool TFTDI_HTRC::ReadCard(const std::string& Serial, std::string& Code, int Atte
             if (!Classify(first, threshold)) {
                 continue;
             }
-            if (!DoubleRead) {
-                Code = first;
-                return true;
+            if (DoubleRead) {
+                std::string second;
+                if (!Capture() || !Classify(second, threshold) || second != first) {
+                    return false;
+                }
             }
-            std::string second;
-            if (!Capture() || !Classify(second, threshold) || second != first) {
-                return false;
-            }
+            Kev2Polarities().Learn(Serial, FDecoder.ProvenPolarity());
             Code = first;
             return true;
         }

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/monotonic_clock.h"
 #include "platform/sleeper.h"
@@ -22,6 +24,24 @@ constexpr int PhaseOverride = 247;
 // Decoder thresholds in samples, tried in this order.
 constexpr std::array<int, 5> HtrcThresholds = {23, 21, 19, 25, 27};
 constexpr int HtrcCaptureLength = 8704;
+
+// The DOUT polarity of each KEV-2 reader, by serial number, as its
+// unambiguous reads proved it. A reader keeps its polarity while it is
+// plugged in, so what was learned settles the codes whose signal reads as
+// another code when inverted.
+class TKev2Polarities {
+public:
+    TEmPolarity Get(const std::string& Serial) const;
+    void Learn(const std::string& Serial, TEmPolarity Polarity);
+    // Forgets the readers that are not among Serials: they left the list.
+    void KeepOnly(const std::vector<std::string>& Serials);
+
+private:
+    std::map<std::string, TEmPolarity> FKnown;
+};
+
+// The program's memory of reader polarities, kept for the run.
+TKev2Polarities& Kev2Polarities();
 
 // An FTDI device driving an HTRC reader chip through bit-bang mode: the
 // chip's three-wire interface on data-bus pins, configuration, read-tag mode
@@ -49,6 +69,8 @@ public:
     bool CloseHtrc();
     bool InitSequence();
     bool InitHtrc(const std::string& Serial);
+    // Decodes with the polarity learned for Serial, and learns it from a
+    // code that proves it.
     bool ReadCard(const std::string& Serial, std::string& Code, int Attempts = 2);
 
     bool Classify(std::string& Code, int T);

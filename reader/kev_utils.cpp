@@ -52,6 +52,8 @@ int TKevUtils::ListReaders(std::vector<std::string>& Serials, std::vector<std::s
             Ports.erase(Ports.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
+    // A reader that left the list has its polarity learned anew when it is back.
+    Kev2Polarities().KeepOnly(Serials);
     port.ListDevices(Serials, Descriptions, Ports);
     return 0;
 }

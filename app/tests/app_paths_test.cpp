@@ -70,5 +70,15 @@ TEST(LanguageFolder, ExactNameFirstThenTheOnlyOtherCaseThenTheShareFolder) {
     }
 }
 
+TEST(LocaleFolder, BesideTheProgramElseInTheShareFolder) {
+    QTemporaryDir dir;
+    TAppPaths paths;
+    paths.ProgramFolder = dir.filePath("bin");
+    paths.ShareFolder = dir.filePath("share");
+    EXPECT_EQ(paths.LocaleFolder(), dir.filePath("share/locale"));
+    QDir().mkpath(dir.filePath("bin/locale"));
+    EXPECT_EQ(paths.LocaleFolder(), dir.filePath("bin/locale"));
+}
+
 }  // namespace
 }  // namespace app

@@ -218,6 +218,13 @@ TEST_F(MainView, ListLabelsKeepOneLeadingBlankAndButtonsShowTheMenuWording) {
     EXPECT_EQ(FView->StopReadingToolButton->text(), "");  // an empty value blanks the text
     EXPECT_EQ(FView->DBGrid1->Model().headerData(1, Qt::Horizontal).toString(), "Seriennummer");
     EXPECT_EQ(FView->DBGrid2->Model().headerData(4, Qt::Horizontal).toString(), "HEX");
+
+    // A file without the label's key keeps the text it shows; blanks inside
+    // quotes do not add to the one in front.
+    UseLanguageFile("[MainViewForm]\nCardCodes=\"  Karten\"\n");
+    FView->TranslateForm();
+    EXPECT_EQ(FView->ReaderListLabel->text(), " Leserliste");
+    EXPECT_EQ(FView->CardCodesLabel->text(), " Karten");
 }
 
 TEST_F(MainView, ALanguageChosenFromTheMenuTakesEffectAtOnce) {

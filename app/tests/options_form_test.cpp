@@ -140,6 +140,29 @@ TEST_F(Options, TranslationKeepsTheSelectionAndTheBrowseButtonFillsTheFileName) 
     FForm->hide();
 }
 
+TEST_F(Options, EveryShowingFitsTheDialogToItsTranslatedTexts) {
+    Create();
+    for (const QByteArray& text :
+         {QByteArray("Kurz"), QByteArray("Sehr lange Beschriftung ").repeated(3), QByteArray("Kurz")}) {
+        UseLanguageFile("[OptionsForm]\nAutoRun=" + text + "\n");
+        FForm->show();
+        EXPECT_GE(FForm->AutoRunCheckBox->width(), FForm->AutoRunCheckBox->sizeHint().width()) << text.toStdString();
+        EXPECT_GE(FForm->width(), 445);
+        EXPECT_GE(FForm->height(), 334);
+        EXPECT_EQ(FForm->minimumSize(), FForm->maximumSize());  // not resizable
+        FForm->hide();
+    }
+    EXPECT_EQ(FForm->width(), 445);  // a shorter text needs no more than the design size again
+}
+
+TEST_F(Options, EachOptionRowHasItsPicture) {
+    Create();
+    for (const QLabel* image :
+         {FForm->ClipboardImage, FForm->TextBoxImage, FForm->FileImage, FForm->SoundImage, FForm->AutoRunImage}) {
+        EXPECT_FALSE(image->pixmap().isNull()) << image->objectName().toStdString();
+    }
+}
+
 TEST(OptionsWithoutDialog, ReadingAnOptionIsAClearError) {
     OptionsForm = nullptr;
     EXPECT_THROW(TOptions::AutoRun(), kit::Exception);

@@ -233,9 +233,8 @@ void ExpectStepwiseAndFullEqualTheReference(TGIFAnimator& Animator, const TFakeF
     }
 }
 
-// The frames of MixedDisposals as a GIF file, read back.
-std::unique_ptr<TGIFFrameSource> MixedDisposalsGif() {
-    auto Frames = MixedDisposals();
+// The frames of Frames as a GIF file, read back.
+std::unique_ptr<TGIFFrameSource> AsGif(std::unique_ptr<TFakeFrameSource> Frames) {
     TGIFImage Written;
     for (const TFakeFrameSource::TFakeFrame& Frame : Frames->Frames) {
         TBitmap Bitmap(Frame.Picture.convertToFormat(QImage::Format_RGB32));
@@ -254,6 +253,8 @@ std::unique_ptr<TGIFFrameSource> MixedDisposalsGif() {
     Read->Image().SetActiveFrameIndex(Frames->Active);
     return Read;
 }
+
+std::unique_ptr<TGIFFrameSource> MixedDisposalsGif() { return AsGif(MixedDisposals()); }
 
 TEST_F(GifAnimatorTest, StepByStepAndFullCompositionOfAGifEqualTheReferenceForEveryFrame) {
     auto Owned = MixedDisposalsGif();
@@ -284,6 +285,26 @@ TEST_F(GifAnimatorTest, BackgroundIsTheScreenColourOfATransparentPictureElseTheW
     Animator->SetImage(std::move(Opaque));
     Shown = Animator->ComposeFrameBitmap(0, KeyColour);
     EXPECT_EQ(Shown.pixel(0, 0), QColor(qRgb(0, 100, 200)).rgba());
+}
+
+TEST_F(GifAnimatorTest, ATransparentPictureShowsTheParentsBackgroundThroughIt) {
+    QPalette Parent = Window->palette();
+    Parent.setColor(QPalette::Window, Qt::green);
+    Window->setPalette(Parent);
+    Window->setAutoFillBackground(true);
+    QPalette Own = Animator->palette();
+    Own.setColor(QPalette::Window, Qt::magenta);
+    Animator->setPalette(Own);
+    auto Frames = std::make_unique<TFakeFrameSource>();
+    Frames->AddFrame({0, 0}, {8, 4}, 0xFF0000FF, 0, 100, Key);  // every other pixel the key
+    auto Gif = AsGif(std::move(Frames));
+    ASSERT_TRUE(Gif->Transparent());
+    Animator->SetImage(std::move(Gif));
+    Animator->move(5, 5);
+    const QImage Shown = Animator->Snapshot();
+    EXPECT_EQ(Shown.pixelColor(0, 0), QColor(Qt::green));
+    EXPECT_EQ(Shown.pixelColor(1, 0), QColor(Qt::blue));
+    EXPECT_EQ(Animator->grab().toImage().pixelColor(2, 0), QColor(Qt::green));  // so does a paint
 }
 
 TEST_F(GifAnimatorTest, DrawingFollowsStretchAndCenter) {

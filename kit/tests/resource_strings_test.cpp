@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -17,10 +18,17 @@ namespace {
 // machine that has no German locale installed.
 class ResourceStrings : public ::testing::Test {
 protected:
+    // Compiles the catalog source Po of the domain into <dir>/locale/<Language>.
+    QString Compile(const QString& Po, const QString& Domain, const QString& Language) {
+        const QString folder = FDir.path() + "/locale/" + Language + "/LC_MESSAGES";
+        EXPECT_TRUE(QDir().mkpath(folder));
+        QString mo = folder + "/" + Domain + ".mo";
+        EXPECT_EQ(QProcess::execute(MSGFMT, {"-o", mo, Po}), 0);
+        return mo;
+    }
+
     // Compiles a German catalog of the domain into <dir>/locale/de_DE.
     QString CompileCatalog(const QString& Domain) {
-        const QString folder = FDir.path() + "/locale/de_DE/LC_MESSAGES";
-        EXPECT_TRUE(QDir().mkpath(folder));
         const QString po = FDir.path() + "/" + Domain + ".po";
         QFile file(po);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -33,9 +41,7 @@ protected:
             "msgid \"Unable to write to %s\"\n"
             "msgstr \"Kann nicht nach %s schreiben\"\n");
         file.close();
-        QString mo = folder + "/" + Domain + ".mo";
-        EXPECT_EQ(QProcess::execute(MSGFMT, {"-o", mo, po}), 0);
-        return mo;
+        return Compile(po, Domain, "de_DE");
     }
 
     QString LocaleFolder() const { return FDir.path() + "/locale"; }
@@ -100,6 +106,31 @@ TEST_F(ResourceStrings, DamagedCatalogsChangeNothing) {
     file.flush();
     InitResourceStrings(LocaleFolder());
     EXPECT_EQ(ResourceString("Unable to open com port"), "Unable to open com port");
+}
+
+TEST_F(ResourceStrings, ShippedGermanCatalogsTranslateEveryKitText) {
+    for (const char* domain : {"default", "serialport"}) {
+        Compile(QString("%1/de/%2.po").arg(KIT_PO_FOLDER, domain), domain, "de");
+    }
+    InitResourceStrings(LocaleFolder());
+    InitSerialStartup();
+    for (std::size_t i = 0; i < SerialErrorMessages.size(); ++i) {
+        EXPECT_NE(SerialErrorTexts()[static_cast<int>(i)], SerialErrorMessages[i]) << SerialErrorMessages[i];
+    }
+    const QString unableToWrite = ResourceString("Unable to write to %s");
+    EXPECT_NE(unableToWrite, "Unable to write to %s");
+    EXPECT_EQ(unableToWrite.count("%s"), 1);
+}
+
+TEST_F(ResourceStrings, ToolkitTextsFollowTheLanguage) {
+    InitResourceStrings(LocaleFolder());
+    int argc = 1;
+    char name[] = "kit_resource_string_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    InstallToolkitTranslations(application);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Ja");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
 }
 
 TEST(LanguageFromLocaleName, DropsCodesetAndModifier) {

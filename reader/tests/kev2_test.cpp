@@ -7,6 +7,7 @@
 #include "platform/testing/recording_sleeper.h"
 #include "reader/d2xx_object.h"
 #include "reader/ftdi_htrc.h"
+#include "reader/tests/em_inverted_pairs.h"
 #include "sim/ftdi/ftdi_sim_control.h"
 
 namespace reader {
@@ -16,11 +17,12 @@ using TSimClock = sim::TFtdiSimClock;
 using TSimFtdi = sim::TFtdiSimControl;
 using Lines = std::vector<std::string>;
 
-// A simulated reader with a card in its field and a clock and sleeper that
-// run on the simulator's virtual time.
+// A simulated reader, whose polarity nothing has learned yet, with a card in
+// its field and a clock and sleeper that run on the simulator's virtual time.
 class Kev2Test : public ::testing::Test {
 protected:
     Kev2Test() : FClock(FSim), FSleeper([this](int Ms) { FSim.AdvanceNs(Ms * 1000000LL); }), FTiming{FClock, FSleeper} {
+        Kev2Polarities().KeepOnly({});
         FReader = FSim.Add("KV2A0001", "KEV-2 EM Card Reader");
         FSim.Set(FReader, "com", "7");
         FSim.Set(FReader, "card", "0123456789");
@@ -204,6 +206,39 @@ TEST_F(Kev2Test, ReadsWithATimeoutAfterInitialisingTheChip) {
     FSim.Set(FReader, "start_phase", "17.3");
     EXPECT_EQ(Read(500), "0123456789");
     ExpectBalancedAndOff();
+}
+
+// Through the whole read, the card arriving at every start phase, in both
+// polarities: a reader whose polarity is not known yet gives these codes
+// right or not at all, and reads them all right once it has read an
+// ordinary card.
+TEST_F(Kev2Test, CodesWhoseInvertedSignalIsAnotherCardsAreNeverReadWrong) {
+    ASSERT_TRUE(Init());
+    for (const char* inverted : {"0", "1"}) {
+        Kev2Polarities().KeepOnly({});
+        FSim.Set(FReader, "inverted", inverted);
+        for (const bool learned : {false, true}) {
+            if (learned) {
+                FSim.Set(FReader, "card", "0123456789");
+                ASSERT_EQ(Read(), "0123456789");
+            }
+            for (const auto& pair : testing::EmInvertedPairs) {
+                const std::string code = pair.First;
+                FSim.Set(FReader, "card", code);
+                for (int phase = 0; phase < 64; ++phase) {
+                    // The card arrives as the read starts, with its frame this far on.
+                    FSim.Set(FReader, "arrive_us", std::to_string(FSim.NowNs() / 1000));
+                    FSim.Set(FReader, "start_phase", std::to_string(phase + 0.25 * (phase % 4)));
+                    const std::string read = Read();
+                    const auto trace = ::testing::Message() << code << " inverted " << inverted << " phase " << phase
+                                                            << (learned ? " learned" : " fresh");
+                    if (learned || !read.empty()) {
+                        EXPECT_EQ(read, code) << trace;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST_F(Kev2Test, FailuresGiveNoCodeAndLeaveTheReaderClosedAndOff) {

@@ -148,6 +148,24 @@ TEST_F(KevUtilsTest, ChecksAndReadsBothFamilies) {
     EXPECT_EQ(FFtdi.Get(FKev2, "opens"), FFtdi.Get(FKev2, "closes"));
 }
 
+// What a KEV-2 reader's ordinary cards taught of its polarity settles a card
+// whose inverted signal is another card's, until the reader leaves the list.
+TEST_F(KevUtilsTest, AKev2ReaderKeepsItsPolarityUntilItLeavesTheList) {
+    Lines serials, descriptions, ports;
+    TKevUtils::ListReaders(serials, descriptions, ports);
+    ASSERT_TRUE(TKevUtils::InitReader("FT01", FTiming));
+    ASSERT_EQ(Read("FT01"), "00DEADBEEF");
+    FFtdi.Set(FKev2, "card", "5808080900");
+    TKevUtils::ListReaders(serials, descriptions, ports);
+    EXPECT_EQ(Read("FT01"), "5808080900");
+    // Listed as something else for one refresh, the reader has left the list.
+    FFtdi.Set(FKev2, "description", "Other FTDI gadget");
+    TKevUtils::ListReaders(serials, descriptions, ports);
+    FFtdi.Set(FKev2, "description", "KEV-2 EM Card Reader");
+    TKevUtils::ListReaders(serials, descriptions, ports);
+    EXPECT_EQ(Read("FT01"), "");
+}
+
 TEST_F(KevUtilsTest, ASerialNotInTheLastListingTakesTheKev2Path) {
     // Nothing listed yet: the HID reader's serial number goes to the D2XX library.
     FFtdi.ClearTrace();

@@ -49,6 +49,8 @@ struct TCard {
     int64_t ArriveNs = 0;
     int64_t RemoveNs = LLONG_MAX;
     sim::TEmSignalSettings Signal;
+    // Built from the fields above when first sampled; any setting drops it.
+    std::optional<sim::TEmSignal> Generator;
 };
 
 // The HTRC chip's three-wire interface as it sees the pin states.
@@ -187,12 +189,15 @@ FT_STATUS Setting(void* Handle, const std::string& Line) {
     return Ok;
 }
 
-bool CardLevel(const TDevice& Device, int64_t Ns) {
+bool CardLevel(TDevice& Device, int64_t Ns) {
     if (!Device.Card || Device.Card->Code.empty() || Ns < Device.Card->ArriveNs || Ns >= Device.Card->RemoveNs) {
         return false;
     }
-    const sim::TEmSignal signal(Device.Card->Code, Device.Card->Signal);
-    return signal.Level((Ns - Device.Card->ArriveNs) / State().SamplePeriodNs);
+    TCard& card = *Device.Card;
+    if (!card.Generator) {
+        card.Generator.emplace(card.Code, card.Signal);
+    }
+    return card.Generator->Level((Ns - card.ArriveNs) / State().SamplePeriodNs);
 }
 
 // The data-bus byte the host reads back: the driven pins and DOUT.
@@ -216,6 +221,9 @@ bool ParseNumber(const char* Text, double& Value) {
 }
 
 int SetDevice(TDevice& Device, const std::string& Key, const char* Value) {
+    if (Device.Card) {
+        Device.Card->Generator.reset();
+    }
     if (Key == "description") {
         Device.Description = Value;
         return 0;
