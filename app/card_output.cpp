@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QStringBuilder>
+#include <algorithm>
 
 #include "app/send_keys.h"
 #include "kit/db/field.h"
@@ -79,6 +80,12 @@ void TAppendFile::Open(const QString& FileName, const QString& BaseFolder) {
     Close();
     if (FileName.trimmed().isEmpty()) {
         throw ECsvFileError(QStringLiteral("No file name is set for the card codes file."));
+    }
+    // The system would cut a name at a NUL and keep other control characters
+    // in it: such a name would write to another file than the one named.
+    if (std::any_of(FileName.begin(), FileName.end(),
+                    [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; })) {
+        throw ECsvFileError(QStringLiteral("The name of the card codes file holds a control character."));
     }
     const QString path = QDir::cleanPath(QDir(BaseFolder).absoluteFilePath(FileName));
     auto file = std::make_unique<QFile>(path);

@@ -52,8 +52,8 @@ public:
 class TAppendFile {
 public:
     // Opens FileName for appending, creating it when missing. A relative name
-    // is taken inside BaseFolder, never the current folder; an empty name is
-    // refused. Raises ECsvFileError.
+    // is taken inside BaseFolder, never the current folder; an empty name and
+    // one holding a control character are refused. Raises ECsvFileError.
     void Open(const QString& FileName, const QString& BaseFolder);
     bool IsOpen() const { return FFile != nullptr; }
     QString FileName() const;

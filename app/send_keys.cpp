@@ -68,6 +68,11 @@ int DigitValue(char c, int Base) {
     return value < Base ? value : -1;
 }
 
+EConvertError NotAnInteger(std::string_view Text) {
+    return EConvertError(QStringLiteral("'%1' is not a valid integer value")
+                             .arg(QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()))));
+}
+
 void Report(const TKeyOutput& Output, const std::string& Message) {
     if (Output.Report) {
         Output.Report(Message);
@@ -183,7 +188,12 @@ std::size_t TInterpreter::BraceGroup(std::string_view Text, std::size_t Start) {
     std::transform(name.begin(), name.end(), name.begin(), UpperCase);
     std::uint16_t count = 1;
     if (const std::size_t blank = name.find(' '); blank != std::string::npos) {
-        count = static_cast<std::uint16_t>(StrToInt(std::string_view(name).substr(blank + 1)));
+        const std::string_view countText = std::string_view(name).substr(blank + 1);
+        const std::int32_t value = StrToInt(countText);
+        if (value < 0 || value > std::numeric_limits<std::uint16_t>::max()) {
+            throw NotAnInteger(countText);
+        }
+        count = static_cast<std::uint16_t>(value);
         name.resize(blank);
     }
     std::uint16_t key = 0;
@@ -253,10 +263,7 @@ bool TInterpreter::Run(std::string_view Text) {
 }  // namespace
 
 std::int32_t StrToInt(std::string_view Text) {
-    const auto fail = [Text] {
-        return EConvertError(QStringLiteral("'%1' is not a valid integer value")
-                                 .arg(QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()))));
-    };
+    const auto fail = [Text] { return NotAnInteger(Text); };
     std::size_t i = Text.find_first_not_of(' ');
     if (i == std::string_view::npos) {
         throw fail();

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fuzz/fuzz_support.h"
 #include "talvo_mifare.h"
 
 namespace {
+
+using fuzz::Require;
 
 constexpr uint8_t Fill = 0xA5;
 
@@ -26,12 +29,6 @@ struct Guarded {
         return true;
     }
 };
-
-void Require(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
 
 template <std::size_t Size, typename Call>
 void CheckDataTerminal(Call call) {

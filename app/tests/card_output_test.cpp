@@ -110,7 +110,14 @@ TEST_F(CsvFiles, AppendFileErrorsAreRaisedWithTheirReason) {
         bool OpenFails;
     };
     const std::vector<TCase> cases = {
-        {"", true}, {"   ", true}, {"missing-folder/Codes.csv", true}, {".", true}, {"/dev/full", false},
+        {"", true},
+        {"   ", true},
+        {"missing-folder/Codes.csv", true},
+        {".", true},
+        {"/dev/full", false},
+        {QStringLiteral("Codes") + QChar(0) + QStringLiteral("x.csv"), true},
+        {"Codes\r.csv", true},
+        {"Codes.csv\x7F", true},
     };
     for (const TCase& c : cases) {
         TAppendFile file;
@@ -124,6 +131,7 @@ TEST_F(CsvFiles, AppendFileErrorsAreRaisedWithTheirReason) {
             EXPECT_FALSE(file.IsOpen());
         }
     }
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList()) << "a refused name created a file";
     TAppendFile closed;
     EXPECT_THROW(closed.WriteLine("a"), ECsvFileError);
 }

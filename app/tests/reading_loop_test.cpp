@@ -238,6 +238,7 @@ TEST_F(ReadingLoop, StartFailuresShowTheirBoxAndLeaveReadingIdle) {
         {"!", true, "Codes.csv", "Device Init Error"},
         {"yes", true, "", "Fehler: "},
         {"yes", true, "missing/Codes.csv", "Fehler: "},
+        {"yes", true, QStringLiteral("Codes") + QChar(0) + QStringLiteral(".csv"), "Fehler: "},
     };
     for (const TCase& c : cases) {
         TRecordingWindow window;

@@ -3,6 +3,7 @@
 // each Terminal function against valid, refused and malformed answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -242,7 +243,9 @@ TEST(CardLibraryTerminal, OkAnswers) {
         SCOPED_TRACE(c.name);
         const std::string ok = Answer("07", c.command, "OK");
         EXPECT_EQ(Call(c.terminal, 7, ok), 0);
-        EXPECT_EQ(Call(c.terminal, 7, Answer("07", c.command, "OK and more")), 0);
+        EXPECT_EQ(Call(c.terminal, 7, Answer("07", c.command, "OKX")), 0) << "OK and more";
+        EXPECT_EQ(Call(c.terminal, 7, Answer("07", c.command, "O")), 1);
+        EXPECT_EQ(Call(c.terminal, 7, Checked("\x01s07" + std::string(c.command) + "\x02")), 1) << "8 bytes";
         if (c.alternate != nullptr) {
             EXPECT_EQ(Call(c.terminal, 7, Answer("07", c.alternate, "OK")), 0);
         }
@@ -332,6 +335,7 @@ TEST(CardLibraryTerminal, DataAnswers) {
             {"upper-case S", WithUpperS(good)},
             {"trailing line end", good + "\r\n"},
             {"no SOH", Checked("\x02" + good.substr(1, good.size() - 2))},
+            {"8 bytes", Checked("\x01s03" + std::string(c.command) + "\x02")},
         };
         for (const auto& [name, answer] : invalid) {
             EXPECT_EQ(run(3, answer, out), 1) << name;
@@ -359,6 +363,12 @@ TEST(CardLibraryTerminal, CardBuffer) {
         {"OK", Answer("01", "A1", "OK"), 4, ""},
         {"ERROR", Answer("01", "A1", "ERROR"), 4, ""},
         {"8 characters", Answer("01", "A1", "R1234567"), 4, ""},
+        // "OK" and "ERROR" are whole words at the start of the text.
+        {"O and 16 characters", Answer("01", "A1", "O0123456789ABCDEF"), 5, ""},
+        {"OK and 15 characters", Answer("01", "A1", "OK0123456789ABCDE"), 4, ""},
+        {"ERR and 14 characters", Answer("01", "A1", "ERR0123456789ABCD"), 5, ""},
+        {"ERROR and 12 characters", Answer("01", "A1", "ERRORX0123456789A"), 4, ""},
+        {"8 bytes", Checked("\x01s01A1\x02"), 1, ""},
         {"another address", Answer("02", "A1", "R0123456789ABCDEF"), 4, ""},
         {"another command", Answer("01", "A2", "R0123456789ABCDEF"), 4, ""},
         {"bad check character", WithBadCheck(Answer("01", "A1", "R0123456789ABCDEF")), 1, ""},
@@ -403,6 +413,7 @@ TEST(CardLibraryTerminal, CardId) {
         {"a non-hex digit", Answer("01", "20", "04A1BXC3"), 4, {}},
         {"bad check character", WithBadCheck(Answer("01", "20", "04A1B2C3")), 1, {}},
         {"65 bytes", Answer("01", "20", std::string(56, '0')), 1, {}},
+        {"8 bytes", Checked("\x01s0120\x02"), 1, {}},
     };
     for (const auto& c : cases) {
         uint8_t id[32];
@@ -458,6 +469,7 @@ TEST(CardLibraryTerminal, SettingsAnswers) {
         {"another command", Answer("01", "42", "101112131415161718191A1B1C1D1E1F05")},
         {"a non-hex digit", settingsAnswer("0Z")},
         {"bad check character", WithBadCheck(settingsAnswer("05"))},
+        {"8 bytes", Checked("\x01s0143\x02")},
     };
     for (const auto& [name, text] : refused) {
         CardSettings untouched;
@@ -470,6 +482,69 @@ TEST(CardLibraryTerminal, SettingsAnswers) {
     EXPECT_EQ(readCardSettingsTerminal(1, nullptr, 43, &settings), 1) << "answer absent";
     answer = settingsAnswer("05");
     EXPECT_EQ(readCardSettingsTerminal(1, answer.data(), static_cast<uint8_t>(answer.size()), nullptr), 1);
+}
+
+// Each Terminal function takes the answer it expects with its own command(s)
+// only: the same answer carrying any other command is refused.
+TEST(CardLibraryTerminal, EachRefusesEveryCommandButItsOwn) {
+    using Terminal = std::function<int32_t(const std::string&)>;
+    const auto ok = [](int32_t (*terminal)(uint8_t, const char*, uint8_t)) {
+        return [terminal](const std::string& answer) { return Call(terminal, 1, answer); };
+    };
+    const auto data = [](int32_t (*terminal)(uint8_t, const char*, uint8_t, uint8_t*)) {
+        return [terminal](const std::string& answer) {
+            uint8_t out[32];
+            return terminal(1, answer.data(), static_cast<uint8_t>(answer.size()), out);
+        };
+    };
+    const Terminal cardBuffer = [](const std::string& answer) {
+        char code[24];
+        return readCardBufferTerminal(1, answer.data(), static_cast<uint8_t>(answer.size()), code);
+    };
+    const Terminal cardId = [](const std::string& answer) {
+        uint8_t id[32];
+        uint8_t length = 0;
+        return readCardIDTerminal(1, answer.data(), static_cast<uint8_t>(answer.size()), id, &length);
+    };
+    const Terminal settings = [](const std::string& answer) {
+        CardSettings out;
+        return readCardSettingsTerminal(1, answer.data(), static_cast<uint8_t>(answer.size()), &out);
+    };
+    const std::string bytes16(32, 'A');
+    struct Case {
+        const char* name;
+        Terminal terminal;
+        std::vector<int> commands;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"writeCardSettingsTerminal", ok(writeCardSettingsTerminal), {0x42}, "OK"},
+        {"mfClassicWriteTerminal", ok(mfClassicWriteTerminal), {0x23, 0x24}, "OK"},
+        {"mfCreateValueBlockTerminal", ok(mfCreateValueBlockTerminal), {0x23, 0x24}, "OK"},
+        {"mfIncrementTerminal", ok(mfIncrementTerminal), {0xF4}, "OK"},
+        {"mfDecrementTerminal", ok(mfDecrementTerminal), {0xF5}, "OK"},
+        {"mfRestoreTerminal", ok(mfRestoreTerminal), {0xF6}, "OK"},
+        {"mfRssSetTerminal", ok(mfRssSetTerminal), {0x2A, 0x2B}, "OK"},
+        {"mfRssDelTerminal", ok(mfRssDelTerminal), {0x2C}, "OK"},
+        {"mfRssWriteTerminal", ok(mfRssWriteTerminal), {0x2D}, "OK"},
+        {"mfULWriteTerminal", ok(mfULWriteTerminal), {0x39}, "OK"},
+        {"setReaderUidTerminal", ok(setReaderUidTerminal), {0xEE}, "OK"},
+        {"mfClassicReadTerminal", data(mfClassicReadTerminal), {0x21, 0x22}, bytes16},
+        {"mfRssReadTerminal", data(mfRssReadTerminal), {0x25}, bytes16},
+        {"mfULReadTerminal", data(mfULReadTerminal), {0x38}, "01020304"},
+        {"readMcuUidTerminal", data(readMcuUidTerminal), {0xEF}, bytes16},
+        {"readCardBufferTerminal", cardBuffer, {0xA1}, "R0123456789ABCDEF"},
+        {"readCardIDTerminal", cardId, {0x20}, "04A1B2C3"},
+        {"readCardSettingsTerminal", settings, {0x43}, bytes16 + "05"},
+    };
+    for (const auto& c : cases) {
+        for (int command = 0; command < 256; ++command) {
+            char digits[3];
+            std::snprintf(digits, sizeof digits, "%02X", command);
+            const bool own = std::find(c.commands.begin(), c.commands.end(), command) != c.commands.end();
+            EXPECT_EQ(c.terminal(Answer("01", digits, c.text)) == 0, own) << c.name << " with command " << digits;
+        }
+    }
 }
 
 }  // namespace

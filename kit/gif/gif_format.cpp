@@ -27,6 +27,9 @@ public:
     explicit ByteReader(std::span<const uint8_t> data) : FData(data) {}
 
     bool AtEnd() const { return FPos >= FData.size(); }
+    size_t Position() const { return FPos; }
+    // The bytes from position From up to position To.
+    std::span<const uint8_t> Bytes(size_t From, size_t To) const { return FData.subspan(From, To - From); }
     size_t Remaining() const { return FData.size() - FPos; }
     void SkipToEnd() { FPos = FData.size(); }
 
@@ -134,8 +137,11 @@ void ParseFrame(ByteReader& reader, const GifScreen& screen, bool tolerateDamage
         frame.OwnColorTable = false;
         item.ColorTable = screen.ColorTable;
     }
-    item.EncodedData.clear();
-    item.EncodedData.push_back(reader.Byte());
+    // The code size byte and the whole sub-blocks are kept as they stand:
+    // found first, then copied in one piece.
+    const size_t start = reader.Position();
+    reader.Byte();
+    size_t end = reader.Position();
     bool terminated = false;
     while (!reader.AtEnd() && !terminated) {
         const uint8_t length = reader.Byte();
@@ -144,11 +150,12 @@ void ParseFrame(ByteReader& reader, const GifScreen& screen, bool tolerateDamage
             reader.SkipToEnd();
             break;
         }
-        item.EncodedData.push_back(length);
-        auto bytes = reader.Take(length);
-        item.EncodedData.insert(item.EncodedData.end(), bytes.begin(), bytes.end());
+        reader.Take(length);
+        end = reader.Position();
         terminated = length == 0;
     }
+    const auto encoded = reader.Bytes(start, end);
+    item.EncodedData.assign(encoded.begin(), encoded.end());
     // Data cut short keep the sub-blocks read so far and get their terminator,
     // so that writing the frame back gives a well-formed stream.
     if (!terminated) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <memory>
 
 namespace kit {
@@ -93,7 +95,20 @@ private:
                     break;
                 }
             }
-            const size_t take = std::min<size_t>(FBlockLeft, static_cast<size_t>(64 - FBits) / 8);
+            const size_t room = static_cast<size_t>(64 - FBits) / 8;
+            if (FBlockLeft >= sizeof(uint64_t) && std::endian::native == std::endian::little) {
+                // Eight bytes of the block at once. Those that do not fit
+                // whole leave their low bits above FBits: the same bits as the
+                // next refill ORs in at that place, so they do no harm.
+                uint64_t word;
+                std::memcpy(&word, FData.data() + FPos, sizeof word);
+                FAccumulator |= word << FBits;
+                FPos += room;
+                FBlockLeft -= room;
+                FBits += static_cast<int>(8 * room);
+                continue;
+            }
+            const size_t take = std::min(FBlockLeft, room);
             for (size_t i = 0; i < take; ++i) {
                 FAccumulator |= static_cast<uint64_t>(FData[FPos++]) << FBits;
                 FBits += 8;
@@ -117,7 +132,17 @@ public:
 
     bool Done() const { return FRow >= FPlane.Height; }
 
-    void Put(uint8_t value) { PutReversed(&value, 1); }
+    void Put(uint8_t value) {
+        if (FPlane.BitsPerPixel != 8 || Done()) {
+            PutReversed(&value, 1);
+            return;
+        }
+        FRowData[FColumn] = value;
+        if (++FColumn == FPlane.Width) {
+            FColumn = 0;
+            SetRow(FInterlaced ? NextInterlacedRow() : FRow + 1);
+        }
+    }
 
     // Room for count pixels of 8 bits in the current row: where to write
     // them, with the sink moved past them; null when they do not fit.
@@ -237,8 +262,15 @@ bool Decode(std::span<const uint8_t> encoded, const PixelPlane& target, bool int
     int capacity = 1 << codeSize;
     int next = clear + 2;
     bool full = false;
-    int previous = 0;
+    // The code before the current one; none at the start and after a clear
+    // code, where a code starts a string without adding a table entry.
+    int previous = -1;
     uint8_t first = 0;
+    const auto begin = [&](int code) {
+        previous = code;
+        first = static_cast<uint8_t>(code & pixelMask);
+        sink.Put(first);
+    };
     const auto total = static_cast<int64_t>(encoded.size());
     const bool reporting = progress.Active();
 
@@ -256,40 +288,46 @@ bool Decode(std::span<const uint8_t> encoded, const PixelPlane& target, bool int
             capacity = 1 << codeSize;
             next = clear + 2;
             full = false;
+            previous = -1;
             code = reader.Next(codeSize);
             if (code < 0 || code == end || code == clear) {
                 continue;
             }
-            previous = code;
-            first = static_cast<uint8_t>(code & pixelMask);
-            sink.Put(first);
+            begin(code);
+        } else if (damaged) {
+            break;  // after a clamped code size only clear codes are trusted
+        } else if (previous < 0) {
+            begin(code);  // data that do not begin with a clear code
         } else {
-            if (damaged) {
-                break;  // after a clamped code size only clear codes are trusted
-            }
-            // A code not yet in the table is the previous string plus its own first pixel.
-            const bool pending = code >= next;
-            int current = pending ? previous : code;
-            const int stringLength = length[current];
-            const int count = stringLength + (pending ? 1 : 0);
-            uint8_t* out = sink.Claim(count);
-            uint8_t* pixels = out ? out : stack.data();
-            if (pending) {
-                pixels[count - 1] = first;
-            }
-            for (int i = stringLength - 1; i > 0; --i) {
-                pixels[i] = suffix[current];
-                current = prefix[current];
-            }
-            if (stringLength == 0 || current >= clear) {
-                damage(GifMessages::Corrupt);
-                break;
-            }
-            first = static_cast<uint8_t>(current & pixelMask);
-            pixels[0] = first;
-            if (!out) {
-                std::reverse(pixels, pixels + count);
-                sink.PutReversed(pixels, count);
+            if (code < clear) {
+                // A single pixel, the commonest code of noisy pictures: no chain to follow.
+                first = static_cast<uint8_t>(code & pixelMask);
+                sink.Put(first);
+            } else {
+                // A code not yet in the table is the previous string plus its own first pixel.
+                const bool pending = code >= next;
+                int current = pending ? previous : code;
+                const int stringLength = length[current];
+                const int count = stringLength + (pending ? 1 : 0);
+                uint8_t* out = sink.Claim(count);
+                uint8_t* pixels = out ? out : stack.data();
+                if (pending) {
+                    pixels[count - 1] = first;
+                }
+                for (int i = stringLength - 1; i > 0; --i) {
+                    pixels[i] = suffix[current];
+                    current = prefix[current];
+                }
+                if (stringLength == 0 || current >= clear) {
+                    damage(GifMessages::Corrupt);
+                    break;
+                }
+                first = static_cast<uint8_t>(current & pixelMask);
+                pixels[0] = first;
+                if (!out) {
+                    std::reverse(pixels, pixels + count);
+                    sink.PutReversed(pixels, count);
+                }
             }
             if (!full) {
                 prefix[next] = static_cast<uint16_t>(previous);

@@ -183,8 +183,9 @@ TEST(GifLzw, DecodesOddStreams) {
         int Width;
         bool Damaged;
     } cases[] = {
-        // Without a leading clear code the first entry starts from code 0: 6 is "0 1".
-        {"no leading clear code", PackCodes(2, {{1, 3}, {2, 3}, {6, 4}, {5, 4}}), {1, 2, 0, 1, 0}, 5, false},
+        // Without a leading clear code the first code adds no entry, as after
+        // a clear code: 6 is "1 2" and the codes grow to 4 bits after it.
+        {"no leading clear code", PackCodes(2, {{1, 3}, {2, 3}, {6, 3}, {5, 4}}), {1, 2, 1, 2}, 4, false},
         {"more pixels than the image", PackCodes(2, {{4, 3}, {3, 3}, {3, 3}, {3, 3}, {5, 3}}), {3, 3}, 2, false},
         {"data ending early", PackCodes(2, {{4, 3}, {1, 3}}), {1, 0, 0, 0}, 4, true},
         {"no data at all", Bytes{2, 0}, {0, 0, 0}, 3, true},
