@@ -24,12 +24,14 @@ const QByteArray Utf8Bom("\xEF\xBB\xBF");
 // and a file without end (a link to a device) must not be read for ever.
 constexpr qint64 MaxFileSize = qint64{16} * 1024 * 1024;
 const char* const TooLarge = "it is larger than 16 MiB";
+const char* const NotRegular = "it is not a regular file";
+const char* const WouldGrow = "it would grow larger than 16 MiB";
 
 const char* const ReadLead = "Unable to read %s";
 const char* const WriteLead = "Unable to write to %s";
 
-// The error of one operation on a file: its lead text (translated, the file
-// name in place of %s), and the reason when there is one to tell.
+// The error of one operation on a file: its lead text with the file name in
+// place of %s, and the reason when there is one to tell, both translated.
 struct TFailure {
     const char* Lead;
     const QString& FileName;
@@ -38,13 +40,14 @@ struct TFailure {
         const QString lead = ResourceString(Lead).replace("%s", FileName);
         return EIniFileException(Reason.isEmpty() ? lead : lead + ": " + Reason);
     }
+    EIniFileException operator()(const char* Reason) const { return (*this)(ResourceString(Reason)); }
 };
 
 // Raises the failure with its reason when the file cannot be an INI file:
 // only regular files are read (a FIFO blocks, a device may never end).
 void CheckUsable(const struct stat& Info, const TFailure& Fail) {
     if (!S_ISREG(Info.st_mode)) {
-        throw Fail("it is not a regular file");
+        throw Fail(NotRegular);
     }
     if (Info.st_size > MaxFileSize) {
         throw Fail(TooLarge);
@@ -344,7 +347,7 @@ void UpdateFile(const QString& FileName, bool Create, const std::function<bool(T
     // A file the next read would refuse is not written: every other value stays readable.
     const QByteArray bytes = document.Encoded();
     if (bytes.size() > MaxFileSize) {
-        throw fail("it would grow larger than 16 MiB");
+        throw fail(WouldGrow);
     }
     QSaveFile file(FileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
@@ -359,13 +362,13 @@ void CheckWritable(const QString& FileName, const QString& Section, const QStrin
     const QString key = Ident.trimmed();
     QString problem;
     if (section.isEmpty() || section.contains(']') || HasLineBreak(section)) {
-        problem = QString("the section name \"%1\" cannot be stored").arg(Section);
+        problem = ResourceString("the section name \"%1\" cannot be stored").arg(Section);
     } else if (key.isEmpty() || key.contains('=') || key.startsWith('[') || key.startsWith(';') ||
                key.startsWith('#') || HasLineBreak(key)) {
         // A key that reads as a comment or a section, or ends early, could never be read back.
-        problem = QString("the key name \"%1\" cannot be stored").arg(Ident);
+        problem = ResourceString("the key name \"%1\" cannot be stored").arg(Ident);
     } else if (HasLineBreak(Value)) {
-        problem = QString("the value of key \"%1\" in section \"%2\" holds a line break").arg(Ident, Section);
+        problem = ResourceString("the value of key \"%1\" in section \"%2\" holds a line break").arg(Ident, Section);
     } else {
         return;
     }

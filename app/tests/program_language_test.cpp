@@ -21,7 +21,7 @@ TEST(ProgramLanguage, KitMessagesAreGermanUnderAGermanLangWithoutItsLocale) {
     QCoreApplication application(argc, argv);
 
     // The program in a folder of its own with the built catalogs. A folder in
-    // place of the settings file cannot be written even by root.
+    // place of the settings file cannot be read as one, even by root.
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::copy(ZINTAREKO_PROGRAM, dir.filePath("zintareko")));
     ASSERT_TRUE(QFile::link(PROGRAM_LOCALE_FOLDER, dir.filePath("locale")));
@@ -41,7 +41,7 @@ TEST(ProgramLanguage, KitMessagesAreGermanUnderAGermanLangWithoutItsLocale) {
 
     // The error ends the start-up: on the error stream, then in a box that
     // nobody closes here.
-    const QString expected = "Schreiben nach " + dir.filePath("zintareko.cfg") + " nicht möglich";
+    const QString expected = "Lesen von " + dir.filePath("zintareko.cfg") + " nicht möglich: keine reguläre Datei";
     QString output;
     while (!output.contains(expected) && program.waitForReadyRead(WaitMs)) {
         output += QString::fromUtf8(program.readAll());
