@@ -1,7 +1,7 @@
 // Starts the tool: sets up the kit's translated texts (gettext catalogs, the
 // serial set's start-up) and the toolkit's own, binds the reader libraries,
-// creates the main window and the options dialog, runs the start-up steps (language file, "/AutoRun", first
-// start) and the message loop.
+// creates the main window and the options dialog, runs the start-up steps
+// (language file, "/AutoRun", first start) and the message loop.
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
