@@ -1,14 +1,22 @@
 #include "app/card_output.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QStringBuilder>
 #include <algorithm>
+#include <cerrno>
+#include <utility>
 
+#include "app/localization.h"
 #include "app/send_keys.h"
 #include "kit/db/field.h"
+#include "platform/file_replacement.h"
 
 namespace app {
 
@@ -70,67 +78,117 @@ namespace {
 
 QByteArray FileLine(const QString& Line) { return Line.toLocal8Bit() + "\r\n"; }
 
-[[noreturn]] void RaiseFileError(const QString& What, const QString& FileName, const QString& Reason) {
-    throw ECsvFileError(QStringLiteral("%1 %2: %3").arg(What, QDir::toNativeSeparators(FileName), Reason));
+QString Misc(const char* Key, const char* Default) {
+    return TLocalization::Translate(QStringLiteral("Misc"), QString::fromLatin1(Key), QString::fromUtf8(Default));
+}
+
+// "<what> <file>: <the system's reason>", What being a "Misc" key and its English text.
+[[noreturn]] void RaiseFileError(const char* Key, const char* What, const QString& FileName, int Error) {
+    throw ECsvFileError(QStringLiteral("%1 %2: %3")
+                            .arg(Misc(Key, What), QDir::toNativeSeparators(FileName),
+                                 QString::fromLocal8Bit(platform::ErrorText(Error))));
+}
+
+// Whether the file's last byte ends no line.
+bool EndsInsideLine(const QString& FileName) {
+    QFile file(FileName);
+    char last = '\n';
+    return file.open(QIODevice::ReadOnly) && file.size() > 0 && file.seek(file.size() - 1) && file.getChar(&last) &&
+           last != '\n';
+}
+
+// Writes all of Bytes; false with errno set when that fails.
+bool WriteAll(int Descriptor, const QByteArray& Bytes) {
+    for (qsizetype done = 0; done < Bytes.size();) {
+        const ssize_t count = ::write(Descriptor, Bytes.constData() + done, static_cast<size_t>(Bytes.size() - done));
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            errno = count < 0 ? errno : ENOSPC;
+            return false;
+        }
+        done += count;
+    }
+    return true;
 }
 
 }  // namespace
 
+TAppendFile::~TAppendFile() {
+    if (FDescriptor >= 0) {
+        ::close(FDescriptor);
+    }
+}
+
 void TAppendFile::Open(const QString& FileName, const QString& BaseFolder) {
     Close();
     if (FileName.trimmed().isEmpty()) {
-        throw ECsvFileError(QStringLiteral("No file name is set for the card codes file."));
+        throw ECsvFileError(Misc("NoCardFileName", "No file name is set for the card codes file."));
     }
     // The system would cut a name at a NUL and keep other control characters
     // in it: such a name would write to another file than the one named.
     if (std::any_of(FileName.begin(), FileName.end(),
                     [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; })) {
-        throw ECsvFileError(QStringLiteral("The name of the card codes file holds a control character."));
+        throw ECsvFileError(
+            Misc("CardFileNameControlCharacter", "The name of the card codes file holds a control character."));
     }
     const QString path = QDir::cleanPath(QDir(BaseFolder).absoluteFilePath(FileName));
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append)) {
-        RaiseFileError(QStringLiteral("Cannot open"), path, file->errorString());
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (descriptor < 0) {
+        RaiseFileError("CannotOpen", "Cannot open", path, errno);
     }
-    FFile = std::move(file);
+    FDescriptor = descriptor;
+    FFileName = path;
+    FEndsInsideLine = EndsInsideLine(path);
 }
 
-QString TAppendFile::FileName() const { return FFile ? FFile->fileName() : QString(); }
-
 void TAppendFile::WriteLine(const QString& Line) {
-    if (!FFile) {
+    if (FDescriptor < 0) {
         throw ECsvFileError(QStringLiteral("The card codes file is not open."));
     }
-    const QByteArray bytes = FileLine(Line);
-    if (FFile->write(bytes) != bytes.size() || !FFile->flush()) {
-        RaiseFileError(QStringLiteral("Cannot write"), FFile->fileName(), FFile->errorString());
+    const QByteArray bytes = (FEndsInsideLine ? QByteArray("\r\n") : QByteArray()) + FileLine(Line);
+    struct stat before {};
+    const bool sized = ::fstat(FDescriptor, &before) == 0;
+    if (WriteAll(FDescriptor, bytes)) {
+        FEndsInsideLine = false;
+        return;
     }
+    const int error = errno;
+    // What got written of the line is cut back off; when that fails too, the
+    // next line starts on a line of its own.
+    struct stat after {};
+    if (::fstat(FDescriptor, &after) == 0 && sized && after.st_size > before.st_size &&
+        ::ftruncate(FDescriptor, before.st_size) != 0) {
+        FEndsInsideLine = true;
+    }
+    RaiseFileError("CannotWrite", "Cannot write", FFileName, error);
 }
 
 void TAppendFile::Close() {
-    if (!FFile) {
+    if (FDescriptor < 0) {
         return;
     }
-    const std::unique_ptr<QFile> file = std::move(FFile);
-    file->close();
-    if (file->error() != QFileDevice::NoError) {
-        RaiseFileError(QStringLiteral("Cannot close"), file->fileName(), file->errorString());
+    const QString name = std::exchange(FFileName, QString());
+    if (::close(std::exchange(FDescriptor, -1)) != 0) {
+        RaiseFileError("CannotClose", "Cannot close", name, errno);
     }
 }
 
 void SaveCsvFile(const QString& FileName, const QStringList& Lines) {
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        RaiseFileError(QStringLiteral("Cannot create"), FileName, file.errorString());
+    platform::FileReplacement file(QFile::encodeName(FileName).toStdString());
+    if (!file.Created()) {
+        RaiseFileError("CannotCreate", "Cannot create", FileName, file.Error());
     }
     for (const QString& line : Lines) {
         const QByteArray bytes = FileLine(line);
-        if (file.write(bytes) != bytes.size()) {
-            RaiseFileError(QStringLiteral("Cannot write"), FileName, file.errorString());
+        if (!file.Write(std::string_view(bytes.constData(), bytes.size()))) {
+            break;
         }
     }
-    if (!file.commit()) {
-        RaiseFileError(QStringLiteral("Cannot write"), FileName, file.errorString());
+    if (!file.Commit()) {
+        RaiseFileError("CannotWrite", "Cannot write", FileName, file.Error());
     }
 }
 

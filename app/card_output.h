@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -48,27 +47,40 @@ public:
     using kit::Exception::Exception;
 };
 
-// The file that card lines are appended to while reading multiple cards.
+// The file that card lines are appended to while reading multiple cards. It
+// only ever holds whole lines: a line that cannot be written whole is cut
+// back off, and a file that ends inside a line (left so by some other
+// failure) gets its next line on a line of its own. Error texts are
+// translated through the language file's "Misc" section.
 class TAppendFile {
 public:
+    TAppendFile() = default;
+    ~TAppendFile();
+    TAppendFile(const TAppendFile&) = delete;
+    TAppendFile& operator=(const TAppendFile&) = delete;
+
     // Opens FileName for appending, creating it when missing. A relative name
     // is taken inside BaseFolder, never the current folder; an empty name and
     // one holding a control character are refused. Raises ECsvFileError.
     void Open(const QString& FileName, const QString& BaseFolder);
-    bool IsOpen() const { return FFile != nullptr; }
-    QString FileName() const;
-    // Writes Line with CR LF and flushes it to the disk. Raises ECsvFileError.
+    bool IsOpen() const { return FDescriptor >= 0; }
+    QString FileName() const { return FFileName; }
+    // Writes Line with CR LF straight to the file. Raises ECsvFileError with
+    // the system's reason; the file then holds what it held before.
     void WriteLine(const QString& Line);
     // Closes the file; the file counts as closed afterwards even when
     // closing fails, which raises ECsvFileError. Nothing happens when closed.
     void Close();
 
 private:
-    std::unique_ptr<QFile> FFile;
+    QString FFileName;
+    int FDescriptor = -1;
+    bool FEndsInsideLine = false;
 };
 
 // Writes Lines, each ended by CR LF, as the whole new content of FileName.
-// The old file stays untouched until everything is written. Raises ECsvFileError.
+// The old file stays untouched until everything is on the disk, and stays
+// as it was when anything fails. Raises ECsvFileError with the system's reason.
 void SaveCsvFile(const QString& FileName, const QStringList& Lines);
 
 // What happens to a card beyond the card list, as the options say at that moment.

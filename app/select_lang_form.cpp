@@ -3,12 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
-#include <QTemporaryFile>
 #include <QVBoxLayout>
-#include <cstdio>
+#include <string_view>
 
 #include "app/localization.h"
 #include "app/named.h"
+#include "platform/file_replacement.h"
 
 namespace app {
 namespace {
@@ -139,19 +139,14 @@ bool TSelectLangForm::InstallIni(const QString& FileName, const QString& Lang) {
     if (!source.open(QIODevice::ReadOnly)) {
         return false;
     }
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError) {
+        return false;
+    }
+    // Replaced whole or not at all; a rename replaces the file whatever its own permissions are.
     const QString target = QDir(FPaths.DataFolder).filePath(FileName);
-    QTemporaryFile copy(target + ".XXXXXX");
-    if (!copy.open() || copy.write(source.readAll()) != source.size() || !copy.flush()) {
-        return false;
-    }
-    copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
-    // rename() replaces the target whatever its own permissions are.
-    if (std::rename(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
-        return false;
-    }
-    copy.setAutoRemove(false);
-    return true;
+    return platform::ReplaceFile(QFile::encodeName(target).toStdString(),
+                                 std::string_view(bytes.constData(), bytes.size())) == 0;
 }
 
 }  // namespace app

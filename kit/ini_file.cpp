@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <cerrno>
 #include <functional>
@@ -14,6 +13,7 @@
 #include <utility>
 
 #include "kit/resource_strings.h"
+#include "platform/file_replacement.h"
 
 namespace kit {
 namespace {
@@ -36,11 +36,15 @@ struct TFailure {
     const char* Lead;
     const QString& FileName;
 
-    EIniFileException operator()(const QString& Reason = QString()) const {
+    EIniFileException operator()(const QString& Reason) const {
         const QString lead = ResourceString(Lead).replace("%s", FileName);
         return EIniFileException(Reason.isEmpty() ? lead : lead + ": " + Reason);
     }
     EIniFileException operator()(const char* Reason) const { return (*this)(ResourceString(Reason)); }
+    // The failure with the system's text for an errno value.
+    EIniFileException operator()(int Error) const {
+        return (*this)(QString::fromLocal8Bit(platform::ErrorText(Error)));
+    }
 };
 
 // Raises the failure with its reason when the file cannot be an INI file:
@@ -80,7 +84,7 @@ private:
 QByteArray ReadContent(const TFileHandle& File, const TFailure& Fail) {
     struct stat info {};
     if (::fstat(File.Descriptor(), &info) != 0) {
-        throw Fail();
+        throw Fail(errno);
     }
     CheckUsable(info, Fail);
     QByteArray bytes;
@@ -91,7 +95,7 @@ QByteArray ReadContent(const TFileHandle& File, const TFailure& Fail) {
             continue;
         }
         if (count < 0) {
-            throw Fail();
+            throw Fail(errno);
         }
         if (count == 0) {
             return bytes;
@@ -139,14 +143,14 @@ TFileHandle LockFile(const QString& FileName, bool Create) {
         }
         TFileHandle file(::open(path.constData(), OpenFlags | O_CREAT, 0666));
         if (!file.IsOpen()) {
-            throw fail();
+            throw fail(errno);
         }
         int locked = 0;
         do {
             locked = ::flock(file.Descriptor(), LOCK_EX);
         } while (locked != 0 && errno == EINTR);
         if (locked != 0) {
-            throw fail();
+            throw fail(errno);
         }
         struct stat held {};
         if (::fstat(file.Descriptor(), &held) == 0 && ::stat(path.constData(), &named) == 0 && SameFile(held, named)) {
@@ -349,9 +353,10 @@ void UpdateFile(const QString& FileName, bool Create, const std::function<bool(T
     if (bytes.size() > MaxFileSize) {
         throw fail(WouldGrow);
     }
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw fail();
+    const int error = platform::ReplaceFile(QFile::encodeName(FileName).toStdString(),
+                                            std::string_view(bytes.constData(), bytes.size()));
+    if (error != 0) {
+        throw fail(error);
     }
 }
 

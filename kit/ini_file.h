@@ -34,9 +34,10 @@ public:
 // changes it and replaces it through a temporary file and a rename, holding
 // an advisory lock (flock) on the file all the while. So two objects on the
 // same file, in one process or in several, never lose each other's changes,
-// and an interrupted write never leaves half a file. A failed write raises
-// EIniFileException "Unable to write to <file>" and leaves the old file as it
-// was. A missing file, or one that cannot be opened, reads as empty. Only
+// and an interrupted write never leaves half a file: the new file replaces
+// the old one only once all of it is on the disk. A failed write (a full
+// disk, say) raises EIniFileException "Unable to write to <file>: <reason>"
+// and leaves the old file as it was. A missing file, or one that cannot be opened, reads as empty. Only
 // regular files of up to 16 MiB are used: any other (a directory, a FIFO, a
 // device) or a larger one raises EIniFileException "Unable to read <file>: "
 // or "Unable to write to <file>: " with the reason, before anything is read

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/send_keys.h"
+#include "platform/testing/full_disk.h"
 
 namespace app {
 namespace {
@@ -92,6 +93,52 @@ TEST_F(CsvFiles, AppendFileCreatesOrAppendsLinesEndedByCrLf) {
     file.Close();
     file.Close();
     EXPECT_EQ(ReadAll(Path("Codes.csv")), "a;1\r\nb;2\r\n");
+}
+
+TEST_F(CsvFiles, AppendFileThatEndsInsideALineGetsTheNextLineOnALineOfItsOwn) {
+    WriteAll(Path("Codes.csv"), "a;1\r\nb;");
+    TAppendFile file;
+    file.Open(Path("Codes.csv"), FDir.path());
+    file.WriteLine("c;3");
+    file.WriteLine("d;4");
+    EXPECT_EQ(ReadAll(Path("Codes.csv")), "a;1\r\nb;\r\nc;3\r\nd;4\r\n");
+}
+
+// On a full disk Save as keeps the old file, and the append file keeps whole
+// lines only; both errors give the system's reason.
+TEST(CsvFilesOnAFullDisk, NoFileIsEmptiedOrTorn) {
+    const platform::testing::FullDisk disk;
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << disk.Reason();
+    }
+    const QString saved = QString::fromStdString(disk.Path("saved.csv"));
+    const QString appended = QString::fromStdString(disk.Path("Codes.csv"));
+    WriteAll(saved, "the old list\r\n");
+    // 20 bytes are left in the append file's last page: the next line fits in part only.
+    const QByteArray whole = QByteArray(4096 - 20 - 2, '1') + "\r\n";
+    WriteAll(appended, whole);
+    disk.Fill();
+    const QString line = "09.12.26 01:02:03;0004886718345;0004548489;069,26505;0123456789";
+    const auto errorOf = [](const std::function<void()>& Write) {
+        try {
+            Write();
+        } catch (const ECsvFileError& error) {
+            return error.Message();
+        }
+        return QString("no error");
+    };
+
+    EXPECT_EQ(errorOf([&] { SaveCsvFile(saved, {line}); }), "Cannot write " + saved + ": No space left on device");
+    EXPECT_EQ(ReadAll(saved), "the old list\r\n");
+    TAppendFile file;
+    file.Open(appended, QString());
+    EXPECT_EQ(errorOf([&] { file.WriteLine(line); }), "Cannot write " + appended + ": No space left on device");
+    EXPECT_EQ(ReadAll(appended), whole);
+    EXPECT_EQ(disk.Files(), (std::vector<std::string>{"Codes.csv", "filler", "saved.csv"}));
+
+    disk.Free();
+    file.WriteLine(line);
+    EXPECT_EQ(ReadAll(appended), whole + line.toLatin1() + "\r\n");
 }
 
 TEST_F(CsvFiles, AppendFileNameRelativeToTheProgramFolderNotTheCurrentOne) {

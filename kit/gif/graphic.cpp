@@ -8,6 +8,9 @@
 #include <QMutex>
 #include <QPainter>
 #include <QtEndian>
+#include <string_view>
+
+#include "platform/file_replacement.h"
 
 namespace kit {
 
@@ -285,9 +288,12 @@ void TPicture::SaveToFile(const QString& fileName) {
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     FGraphic->WriteToStream(buffer);
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.flush()) {
-        throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
+    // Replaced whole or not at all: a failed write keeps the old picture.
+    const int error = platform::ReplaceFile(QFile::encodeName(fileName).toStdString(),
+                                            std::string_view(data.constData(), data.size()));
+    if (error != 0) {
+        throw Exception(QStringLiteral("Cannot create file \"%1\". %2")
+                            .arg(fileName, QString::fromLocal8Bit(platform::ErrorText(error))));
     }
 }
 

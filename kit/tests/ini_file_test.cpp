@@ -12,6 +12,7 @@
 
 #include "kit/app_utils.h"
 #include "kit/tests/temp_folder.h"
+#include "platform/testing/full_disk.h"
 
 namespace kit {
 namespace {
@@ -279,7 +280,36 @@ TEST_F(IniFile, OnlyRegularFilesUpTo16MiBAreUsed) {
               "Unable to write to " + Path("full.cfg") + ": it would grow larger than 16 MiB");
     const QString unreachable = FDir.path() + "/missing/x.cfg";
     EXPECT_EQ(TIniFile(unreachable).ReadString("S", "K", "d"), "d");
-    EXPECT_EQ(errorOf([&] { TIniFile(unreachable).WriteString("S", "K", "v"); }), "Unable to write to " + unreachable);
+    EXPECT_EQ(errorOf([&] { TIniFile(unreachable).WriteString("S", "K", "v"); }),
+              "Unable to write to " + unreachable + ": No such file or directory");
+}
+
+// A write on a full disk fails with its reason and leaves the old file
+// whole, with no temporary file beside it.
+TEST(IniFileOnAFullDisk, AFailedWriteKeepsTheOldFile) {
+    const platform::testing::FullDisk disk;
+    if (!disk.Mounted()) {
+        GTEST_SKIP() << disk.Reason();
+    }
+    const QString path = QString::fromStdString(disk.Path("settings.cfg"));
+    TIniFile ini(path);
+    for (int i = 0; i < 40; ++i) {
+        ini.WriteString("Options", QString("Key%1").arg(i), QString("value %1").arg(i));
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    disk.Fill();
+    try {
+        ini.WriteString("Options", "Key40", "value 40");
+        ADD_FAILURE() << "the write reported success";
+    } catch (const EIniFileException& error) {
+        EXPECT_EQ(error.Message(), "Unable to write to " + path + ": No space left on device");
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_EQ(disk.Files(), (std::vector<std::string>{"filler", "settings.cfg"}));
 }
 
 // Two processes write their keys into one file at the same time: the lock

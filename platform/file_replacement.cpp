@@ -1,0 +1,154 @@
+#include "platform/file_replacement.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <utility>
+
+namespace platform {
+namespace {
+
+// Bytes gathered before they go to the file in one write.
+constexpr std::size_t ChunkSize = 64 * 1024;
+
+// The file a link names; Path itself when it is no link or names nothing.
+std::string ResolvedPath(const std::string& Path) {
+    struct stat info {};
+    if (::lstat(Path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        return Path;
+    }
+    char resolved[PATH_MAX];
+    return ::realpath(Path.c_str(), resolved) != nullptr ? std::string(resolved) : Path;
+}
+
+std::string FolderOf(const std::string& Path) {
+    const std::size_t slash = Path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : Path.substr(0, slash);
+}
+
+// The rename is on the disk only once the folder is: a failure here leaves
+// the new file in place all the same, so it is not reported.
+void SyncFolder(const std::string& Path) {
+    const int folder = ::open(FolderOf(Path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+}
+
+}  // namespace
+
+std::string ErrorText(int Error) {
+    char buffer[256];
+    return ::strerror_r(Error, buffer, sizeof buffer);
+}
+
+FileReplacement::FileReplacement(const std::string& Path) : FPath(ResolvedPath(Path)) {
+    struct stat old {};
+    const bool exists = ::stat(FPath.c_str(), &old) == 0;
+    std::random_device seed;
+    std::mt19937 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        FTemporary = FPath + ".tmp" + std::to_string(random() % 1000000);
+        // Created with the umask's permissions, as a new file would be.
+        FDescriptor = ::open(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (FDescriptor >= 0 || errno != EEXIST) {
+            break;
+        }
+    }
+    if (FDescriptor < 0) {
+        FTemporary.clear();
+        Fail(errno);
+        return;
+    }
+    FCreated = true;
+    if (exists && ::fchmod(FDescriptor, old.st_mode & 07777) != 0) {
+        Fail(errno);
+    }
+}
+
+FileReplacement::~FileReplacement() {
+    if (!FCommitted) {
+        Discard();
+    }
+}
+
+bool FileReplacement::Write(std::string_view Bytes) {
+    if (FError != 0) {
+        return false;
+    }
+    FBuffer.append(Bytes);
+    return FBuffer.size() < ChunkSize || Flush();
+}
+
+bool FileReplacement::Flush() {
+    std::size_t done = 0;
+    while (done < FBuffer.size()) {
+        const ssize_t count = ::write(FDescriptor, FBuffer.data() + done, FBuffer.size() - done);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return Fail(count < 0 ? errno : ENOSPC);
+        }
+        done += static_cast<std::size_t>(count);
+    }
+    FBuffer.clear();
+    return true;
+}
+
+bool FileReplacement::Commit() {
+    if (FError != 0 || !Flush()) {
+        return false;
+    }
+    if (::fsync(FDescriptor) != 0) {
+        return Fail(errno);
+    }
+    const int descriptor = std::exchange(FDescriptor, -1);
+    if (::close(descriptor) != 0) {
+        return Fail(errno);
+    }
+    if (::rename(FTemporary.c_str(), FPath.c_str()) != 0) {
+        return Fail(errno);
+    }
+    FCommitted = true;
+    SyncFolder(FPath);
+    return true;
+}
+
+bool FileReplacement::Fail(int Error) {
+    if (FError == 0) {
+        FError = Error;
+    }
+    Discard();
+    return false;
+}
+
+void FileReplacement::Discard() {
+    if (FDescriptor >= 0) {
+        ::close(std::exchange(FDescriptor, -1));
+    }
+    if (!FTemporary.empty()) {
+        ::unlink(FTemporary.c_str());
+        FTemporary.clear();
+    }
+    FBuffer.clear();
+}
+
+int ReplaceFile(const std::string& Path, std::string_view Content) {
+    FileReplacement file(Path);
+    file.Write(Content);
+    file.Commit();
+    return file.Error();
+}
+
+}  // namespace platform
