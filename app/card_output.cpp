@@ -214,21 +214,15 @@ void TServiceCardOutputs::SetClipboardText(const QString& Text) { FServices.SetC
 
 void DeliverCard(const TCardCode& Code, const QString& Line, const TCardOutputOptions& Options, TCardOutputs& Outputs) {
     // Each output on its own: a failure of one is dropped and the next still runs.
-    const auto attempt = [](const auto& Output) {
-        try {
-            Output();
-        } catch (const std::exception&) {
-        }
-    };
     if (Options.PlaySound) {
-        attempt([&] { Outputs.Beep(); });
+        Attempt([&] { Outputs.Beep(); });
     }
     const std::string keys = CardKeyboardText(Code, Options.CodeFormat, Options.EndOfLine);
     if (Options.CopyToTextBox && !keys.empty()) {
-        attempt([&] { Outputs.TypeText(keys); });
+        Attempt([&] { Outputs.TypeText(keys); });
     }
     if (Options.CopyToClipboard) {
-        attempt([&] { Outputs.SetClipboardText(Line); });
+        Attempt([&] { Outputs.SetClipboardText(Line); });
     }
 }
 

@@ -118,6 +118,15 @@ private:
     std::unique_ptr<platform::KeySink> FSink;
 };
 
+// Runs Output and drops a failure it raises, so that what follows still runs.
+template <typename TOutput>
+void Attempt(const TOutput& Output) {
+    try {
+        Output();
+    } catch (const std::exception&) {
+    }
+}
+
 // Sounds, types and copies a card as Options say. Each output is tried on its
 // own: one that fails does not keep the others from happening.
 void DeliverCard(const TCardCode& Code, const QString& Line, const TCardOutputOptions& Options, TCardOutputs& Outputs);

@@ -1,5 +1,6 @@
 #include "app/localization.h"
 
+#include <exception>
 #include <memory>
 
 #include "kit/ini_file.h"
@@ -22,16 +23,17 @@ QString TLocalization::Translate(const QString& Section, const QString& Key, con
     if (file == nullptr) {
         return Default;
     }
-    return file->ReadString(Section, Key, Default).left(MaxValueLength);
+    // A file that cannot be read, whatever the reason, is as good as none:
+    // the texts are the tool's, not the user's data, and the tool must go on.
+    try {
+        return file->ReadString(Section, Key, Default).left(MaxValueLength);
+    } catch (const std::exception&) {
+        return Default;
+    }
 }
 
 void TLocalization::LoadLanguageFile(const QString& FileName) {
-    auto file = std::make_unique<kit::TIniFile>(FileName);
-    // Read once here, so that a file that can be no language file is reported
-    // to the caller that chose it rather than to the first window that asks
-    // for a text.
-    file->ReadSections();
-    LanguageFile() = std::move(file);
+    LanguageFile() = std::make_unique<kit::TIniFile>(FileName);
 }
 
 QString ReplacePlaceholder(const QString& Pattern, const QString& Value) {

@@ -15,12 +15,12 @@ public:
     // The value of Key in Section of the language file; Default when no file
     // is loaded, or the file, section or key is missing. A key present with an
     // empty value gives empty text. The file is read anew on every call, so a
-    // file replaced on disk takes effect at the next lookup.
+    // file replaced on disk takes effect at the next lookup. Never raises: a
+    // file that cannot be read (no regular file, larger than 16 MiB,
+    // unreadable, gone) gives Default.
     static QString Translate(const QString& Section, const QString& Key, const QString& Default);
     // Uses FileName as the language file from now on. Whether it exists is the
-    // caller's business: a missing file reads as empty. A file that is no
-    // regular file or is larger than 16 MiB raises kit::EIniFileException,
-    // and the file used before stays in use.
+    // caller's business: a missing file reads as empty. Never raises.
     static void LoadLanguageFile(const QString& FileName);
 };
 

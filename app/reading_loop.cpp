@@ -75,27 +75,29 @@ void TReadingLoop::ReadCardOnce() {
 
     // A failing poll is dropped: the next tick polls again.
     TCardCode code;
-    QDateTime time;
     try {
         const QString raw = FReaders.ReadCardCode(FWindow.CurrentSerial(), 0);
         if (raw.isEmpty() || !RenderCardCode(FReaders, raw, code)) {
             return;
         }
-        time = FWindow.Now();
-        FWindow.AddCardRow(time, code);
     } catch (const std::exception&) {
         return;
     }
-    FWindow.HighlightCardCount(true);
+
+    // The card is in hand: whatever fails from here on, every output is still
+    // tried and the pause still follows, so the card is never listed twice.
+    const QDateTime time = FWindow.Now();
     const QString line = CsvLine(time, code);
+    Attempt([&] { FWindow.AddCardRow(time, code); });
+    Attempt([&] { FWindow.HighlightCardCount(true); });
 
     // The file first, so that no other output can keep the line from it.
     std::optional<QString> fileError;
     if (FCsvFile.IsOpen()) {
         try {
             FCsvFile.WriteLine(line);
-        } catch (const ECsvFileError& Error) {
-            fileError = Error.Message();
+        } catch (const std::exception& Error) {
+            fileError = QString::fromUtf8(Error.what());
         }
     }
     DeliverCard(code, line, FWindow.OutputOptions(), FOutputs);

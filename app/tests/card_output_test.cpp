@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/localization.h"
 #include "app/send_keys.h"
 #include "platform/testing/full_disk.h"
 
@@ -181,6 +182,26 @@ TEST_F(CsvFiles, AppendFileErrorsAreRaisedWithTheirReason) {
     EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList()) << "a refused name created a file";
     TAppendFile closed;
     EXPECT_THROW(closed.WriteLine("a"), ECsvFileError);
+}
+
+TEST_F(CsvFiles, ErrorTextsComeFromTheLanguageFile) {
+    WriteAll(Path("zintareko.ini"),
+             "[Misc]\nCannotOpen=Fehler beim \xC3\x96"
+             "ffnen von\nNoCardFileName=Kein Dateiname.\n");
+    TLocalization::LoadLanguageFile(Path("zintareko.ini"));
+    const auto errorOf = [this](const QString& Name) {
+        try {
+            TAppendFile().Open(Name, FDir.path());
+        } catch (const ECsvFileError& error) {
+            return error.Message();
+        }
+        return QString("no error");
+    };
+    EXPECT_EQ(errorOf(""), "Kein Dateiname.");
+    EXPECT_EQ(errorOf("missing/Codes.csv"), QString::fromUtf8("Fehler beim \xC3\x96"
+                                                              "ffnen von ") +
+                                                Path("missing/Codes.csv") + ": No such file or directory");
+    TLocalization::LoadLanguageFile(Path("none.ini"));
 }
 
 TEST_F(CsvFiles, SaveAsWritesEveryLineInOrder) {

@@ -6,8 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "kit/ini_file.h"
-
 namespace app {
 namespace {
 
@@ -67,12 +65,21 @@ TEST_F(Localization, EachLookupReadsTheFileAnew) {
     EXPECT_EQ(TLocalization::Translate("Misc", "Ready", "Ready").size(), 2047);
 }
 
-TEST_F(Localization, AFileThatCanBeNoLanguageFileIsRefusedWhenLoaded) {
+// A language file that cannot be read gives the default texts, when it is
+// loaded and at every lookup after it became unreadable, and never an error.
+TEST_F(Localization, AFileThatCannotBeReadGivesTheDefaultTexts) {
+    ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.ini"));
+    EXPECT_NO_THROW(TLocalization::LoadLanguageFile(FDir.filePath("folder.ini")));
+    EXPECT_EQ(TLocalization::Translate("Misc", "Ready", "Ready"), "Ready");
+
     Write("[Misc]\nReady=Bereit\n");
     TLocalization::LoadLanguageFile(FileName());
-    ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.ini"));
-    EXPECT_THROW(TLocalization::LoadLanguageFile(FDir.filePath("folder.ini")), kit::EIniFileException);
     EXPECT_EQ(TLocalization::Translate("Misc", "Ready", "Ready"), "Bereit");
+    ASSERT_TRUE(QFile(FileName()).resize(16 * 1024 * 1024 + 1));
+    EXPECT_EQ(TLocalization::Translate("Misc", "Ready", "Ready"), "Ready");
+    ASSERT_TRUE(QFile::remove(FileName()));
+    ASSERT_TRUE(QFile::link("/dev/zero", FileName()));
+    EXPECT_EQ(TLocalization::Translate("Misc", "Ready", "Ready"), "Ready");
 }
 
 TEST(Placeholder, ReplacesTheFirstPlaceholderLiterally) {

@@ -98,6 +98,9 @@ public:
     void AddCardRow(const QDateTime& Time, const TCardCode& Code) override {
         EXPECT_EQ(Time, Now());
         Rows.push_back(Code);
+        if (AfterRow) {
+            AfterRow();
+        }
     }
     void HighlightCardCount(bool On) override { Highlighted = On; }
     void SetPollingTimer(bool Enabled) override { TimerOn = Enabled; }
@@ -130,6 +133,7 @@ public:
     int Pumps = 0;
     std::function<void()> DuringBox;
     std::function<void()> DuringPump;
+    std::function<void()> AfterRow;
     TCardOutputOptions Options{true, true, cf40BitHex, eolCR, true};
     bool Append = true;
     QString AppendFile = "Codes.csv";
@@ -284,6 +288,22 @@ TEST_F(ReadingLoop, AFailingClipboardLosesNeitherTheFileLineNorTheKeys) {
     EXPECT_EQ(AppendFileBytes(), (Line(Card1) + "\r\n").toLatin1());
     EXPECT_EQ(FOutputs.Typed.size(), 1);
     EXPECT_EQ(FOutputs.Beeps, 1);
+    EXPECT_EQ(FWindow.FMode, mdReadingMultiple);
+}
+
+// The count label's text lookup failing once the row is in the list: the
+// card is still passed on, and not listed again while it lies on the reader.
+TEST_F(ReadingLoop, AFailureAfterTheRowIsAddedKeepsTheOutputsAndThePause) {
+    FReader.Codes = {"0123456789", "0123456789", "0123456789"};
+    FWindow.AfterRow = [] { throw std::runtime_error("Unable to read zintareko.ini"); };
+    Start(mdReadingMultiple);
+    Tick(10);
+    EXPECT_EQ(FReader.Polls, 1);
+    EXPECT_EQ(FWindow.Rows.size(), 1);
+    EXPECT_EQ(AppendFileBytes(), (Line(Card1) + "\r\n").toLatin1());
+    EXPECT_EQ(FOutputs.Beeps, 1);
+    EXPECT_EQ(FOutputs.Typed.size(), 1);
+    EXPECT_EQ(FOutputs.Clipboard, Line(Card1));
     EXPECT_EQ(FWindow.FMode, mdReadingMultiple);
 }
 

@@ -96,7 +96,7 @@ TEST_F(FormStorage, AStoreThatCannotBeWrittenRaisesAndKeepsTheControls) {
         form.FormStorage1->SaveFormState();
         FAIL() << "no error";
     } catch (const EIniFileException& error) {
-        EXPECT_EQ(error.Message(), "Unable to write to " + Path("missing/folder.cfg"));
+        EXPECT_EQ(error.Message(), "Unable to write to " + Path("missing/folder.cfg") + ": No such file or directory");
     }
     EXPECT_EQ(form.SaveToFileEdit->text(), "chosen");
     EXPECT_FALSE(form.FormStorage1->Saved());
@@ -194,7 +194,7 @@ TEST_F(FormStorage, ErrorsInFormEventsGoToTheErrorDisplayAndClosingGoesOn) {
     form.accept();
     EXPECT_FALSE(form.isVisible());
     ASSERT_EQ(FShown.size(), 1);
-    EXPECT_EQ(FShown[0], "Unable to write to " + Path("missing/folder.cfg"));
+    EXPECT_EQ(FShown[0], "Unable to write to " + Path("missing/folder.cfg") + ": No such file or directory");
 }
 
 TEST_F(FormStorage, RegistryStoreIsRefused) {
