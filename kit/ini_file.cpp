@@ -7,13 +7,13 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <QStringDecoder>
 #include <cerrno>
 #include <functional>
 #include <optional>
 #include <utility>
 
 #include "kit/resource_strings.h"
+#include "kit/str_utils.h"
 
 namespace kit {
 namespace {
@@ -172,9 +172,8 @@ QString FromWindows1252(const QByteArray& Bytes) {
 
 // UTF-8 text, or Windows-1252 when the bytes are no valid UTF-8.
 QString DecodeIniText(const QByteArray& Bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf8(Bytes);
-    return utf8.hasError() ? FromWindows1252(Bytes) : text;
+    std::optional<QString> text = DecodeUtf8(Bytes);
+    return text ? *std::move(text) : FromWindows1252(Bytes);
 }
 
 bool SameName(const QString& A, const QString& B) { return A.compare(B, Qt::CaseInsensitive) == 0; }
