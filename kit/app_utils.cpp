@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
+#include <limits>
 
 #include "kit/props_storage.h"
 #include "kit/str_utils.h"
@@ -31,6 +33,38 @@ bool IsForm(const QObject* Object) {
 }
 
 QString Rectangle(int A, int B, int C, int D) { return QString("%1,%2,%3,%4").arg(A).arg(B).arg(C).arg(D); }
+
+// How many pixels the span [Start, Start + Size) must move to overlap the span
+// [AreaStart, AreaStart + AreaSize); 0 when they overlap.
+qint64 Gap(qint64 Start, qint64 Size, qint64 AreaStart, qint64 AreaSize) {
+    return std::max({AreaStart + 1 - (Start + Size), Start + 1 - (AreaStart + AreaSize), qint64{0}});
+}
+
+// The geometry a window asked for at (Left, Top) with Width x Height gets:
+// no larger than the free area of the nearest screen, and moved into that
+// area when it would not overlap it; a window that fits and overlaps stays as
+// asked. 64-bit, because the values come from a settings file that may hold
+// any 32-bit numbers.
+QRect PlaceOnScreen(qint64 Left, qint64 Top, qint64 Width, qint64 Height) {
+    QRect area;
+    double nearest = std::numeric_limits<double>::infinity();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect available = screen->availableGeometry();
+        const auto dx = static_cast<double>(Gap(Left, Width, available.left(), available.width()));
+        const auto dy = static_cast<double>(Gap(Top, Height, available.top(), available.height()));
+        if (dx * dx + dy * dy < nearest) {
+            nearest = dx * dx + dy * dy;
+            area = available;
+        }
+    }
+    const qint64 width = std::clamp<qint64>(Width, 0, area.width());
+    const qint64 height = std::clamp<qint64>(Height, 0, area.height());
+    if (Gap(Left, width, area.left(), area.width()) > 0 || Gap(Top, height, area.top(), area.height()) > 0) {
+        Left = std::clamp<qint64>(Left, area.left(), qint64{area.left()} + area.width() - width);
+        Top = std::clamp<qint64>(Top, area.top(), qint64{area.top()} + area.height() - height);
+    }
+    return {static_cast<int>(Left), static_cast<int>(Top), static_cast<int>(width), static_cast<int>(height)};
+}
 
 }  // namespace
 
@@ -128,8 +162,8 @@ void LoadWindowPlacement(QWidget* Form, const TIniFile* Store, const QString& Se
         bool found = !ReadResolutionKey(Store, Section, "MinMaxPos").isEmpty();
         const QString text = ReadResolutionKey(Store, Section, "NormPos");
         const QRect current = Form->geometry();
-        int edges[4] = {current.left(), current.top(), current.left() + current.width(),
-                        current.top() + current.height()};
+        qint64 edges[4] = {current.left(), current.top(), qint64{current.left()} + current.width(),
+                           qint64{current.top()} + current.height()};
         if (!text.isEmpty()) {
             found = true;
             for (int i = 0; i < 4; ++i) {
@@ -148,7 +182,7 @@ void LoadWindowPlacement(QWidget* Form, const TIniFile* Store, const QString& Se
                 edges[3] = edges[1] + current.height();
             }
             if (edges[2] > edges[0]) {
-                Form->setGeometry(edges[0], edges[1], edges[2] - edges[0], edges[3] - edges[1]);
+                Form->setGeometry(PlaceOnScreen(edges[0], edges[1], edges[2] - edges[0], edges[3] - edges[1]));
             }
         }
     }

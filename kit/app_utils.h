@@ -54,7 +54,9 @@ void WriteResolutionKey(TIniFile* Store, const QString& Section, const QString& 
 // written as "-1,-1,-1,-1" and ignored when read.
 void SaveWindowPlacement(QWidget* Form, TIniFile* Store, const QString& Section);
 // Brings back the position (when stored at the same pixels per inch; a form
-// of fixed size keeps its size) and the window state.
+// of fixed size keeps its size) and the window state. The window is kept no
+// larger than the free area of a screen, and one that would lie off every
+// screen is moved onto the nearest.
 void LoadWindowPlacement(QWidget* Form, const TIniFile* Store, const QString& Section, bool LoadState,
                          bool LoadPosition);
 

@@ -6,13 +6,13 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QStringDecoder>
 #include <cerrno>
 #include <functional>
 #include <optional>
 #include <utility>
 
 #include "kit/resource_strings.h"
+#include "kit/str_utils.h"
 #include "platform/file_replacement.h"
 
 namespace kit {
@@ -176,9 +176,8 @@ QString FromWindows1252(const QByteArray& Bytes) {
 
 // UTF-8 text, or Windows-1252 when the bytes are no valid UTF-8.
 QString DecodeIniText(const QByteArray& Bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf8(Bytes);
-    return utf8.hasError() ? FromWindows1252(Bytes) : text;
+    std::optional<QString> text = DecodeUtf8(Bytes);
+    return text ? *std::move(text) : FromWindows1252(Bytes);
 }
 
 bool SameName(const QString& A, const QString& B) { return A.compare(B, Qt::CaseInsensitive) == 0; }

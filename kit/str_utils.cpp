@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/hex_digit.h"
 
@@ -55,10 +56,21 @@ QString TrimBlanks(const QString& Text) {
     return Text.mid(first, last - first);
 }
 
-QString DecodeText(const QByteArray& Bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
+std::optional<QString> DecodeUtf8(const QByteArray& Bytes) {
+    // Stateless, so that an unfinished last sequence counts as an error
+    // instead of being held back for more input that never comes.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8(Bytes);
-    return utf8.hasError() ? QString::fromLatin1(Bytes) : text;
+    if (utf8.hasError()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+QString DecodeText(const QByteArray& Bytes) {
+    std::optional<QString> text = DecodeUtf8(Bytes);
+    return text ? *std::move(text) : QString::fromLatin1(Bytes);
 }
 
 int CountWords(const QString& Text, const QString& Delimiters) {

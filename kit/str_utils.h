@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace kit {
 
@@ -39,6 +40,10 @@ QString XorFromHex(const QString& Key, const QString& Hex);
 
 // Text without leading and trailing characters of code 32 and below.
 QString TrimBlanks(const QString& Text);
+
+// UTF-8 bytes as text, or nothing when they are no valid UTF-8; a sequence
+// cut off at the end is invalid too. A byte order mark stays in the text.
+std::optional<QString> DecodeUtf8(const QByteArray& Bytes);
 
 // UTF-8 bytes as text, or Latin-1 when they are no valid UTF-8.
 QString DecodeText(const QByteArray& Bytes);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <memory>
 
 #include "kit/app_utils.h"
@@ -306,6 +308,32 @@ TEST_F(FormStorage, PlacementUsesTheKeyOfTheCurrentResolution) {
     placement.LoadFormState();
     EXPECT_EQ(form.geometry(), QRect(5, 6, 70, 80));
     EXPECT_TRUE(form.windowState().testFlag(Qt::WindowMaximized));
+}
+
+// Hand-edited rectangles off every screen, larger than any, or beyond 32-bit
+// arithmetic put the window on the screen, no larger than its free area.
+TEST_F(FormStorage, PlacementOffTheScreenOrTooLargeIsBroughtOntoTheScreen) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    TTestOptionsForm form(Path());
+    TFormPlacement placement(&form);
+    placement.SetIniFileName(Path());
+    placement.SetIniSection("Main");
+    placement.SetActive(false);
+    for (const bool fixedSize : {false, true}) {
+        if (fixedSize) {
+            form.setFixedSize(300, 200);
+        }
+        for (const char* rectangle :
+             {"-30000,-30000,-29500,-29600", "40000,40000,40300,40200", "0,0,2000000000,2000000000",
+              "-2147483648,0,2147483647,10", "2147483000,0,2147483647,10"}) {
+            SCOPED_TRACE(std::string(rectangle) + (fixedSize ? " fixed size" : ""));
+            TIniFile(Path()).WriteString("Main", "NormPos", rectangle);
+            placement.LoadFormState();
+            EXPECT_TRUE(form.geometry().intersects(area));
+            EXPECT_LE(form.width(), area.width());
+            EXPECT_LE(form.height(), area.height());
+        }
+    }
 }
 
 TEST_F(FormStorage, SizeLimitsAndPreventResizeApplyToTheFormUntilLifted) {

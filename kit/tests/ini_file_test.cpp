@@ -138,6 +138,11 @@ TEST_F(IniFile, EncodingsAndLineEndsAreReadAndTheFileIsWrittenAsUtf8) {
     EXPECT_EQ(ReadRaw("cp1252.ini"), "[S]\rName=\xE2\x80\x9E\xE2\x82\xAC\xE2\x80\x9C\rMore=\xC3\xA4\r");
 }
 
+TEST_F(IniFile, AWindows1252FileEndingInALetterWithoutLineEndIsReadWhole) {
+    WriteRaw("[S]\nName=caf\xE9");
+    EXPECT_EQ(TIniFile(Path()).ReadString("S", "Name", ""), QString::fromUtf8("caf\xC3\xA9"));
+}
+
 // Writing any one key, or a new one, leaves every other value of the file
 // reading exactly as before, whatever the file's encoding and line ends.
 TEST_F(IniFile, AWriteLeavesEveryOtherValueAsItWasRead) {

@@ -64,6 +64,13 @@ TEST(StrUtils, XorHexEncodingDetails) {
     EXPECT_EQ(XorFromHex("", "+1"), " ");
 }
 
+// Bytes that end inside a UTF-8 sequence are no UTF-8: each pair becomes one
+// character.
+TEST(StrUtils, XorFromHexKeepsAnUnfinishedLastSequenceAsSingleBytes) {
+    EXPECT_EQ(XorFromHex("", "41c3"), QString::fromLatin1("\x41\xC3"));
+    EXPECT_EQ(XorFromHex("", "41e282"), QString::fromLatin1("\x41\xE2\x82"));
+}
+
 TEST(StrUtils, NumbersMemoryAndRectangles) {
     EXPECT_EQ(MaxOfTwo(3, 3), 3);
     EXPECT_EQ(MinOfTwo(-2, -2), -2);
