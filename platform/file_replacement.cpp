@@ -15,7 +15,7 @@ namespace platform {
 namespace {
 
 // Bytes gathered before they go to the file in one write.
-constexpr std::size_t ChunkSize = 64 * 1024;
+constexpr std::size_t ChunkSize = std::size_t{64} * 1024;
 
 // The file a link names; Path itself when it is no link or names nothing.
 std::string ResolvedPath(const std::string& Path) {
