@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
+#include <QStringList>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdint>
@@ -100,7 +100,7 @@ public:
     Q_INVOKABLE bool HandleSysCommand(unsigned Command);
     // True when one of the command-line parameters after the program's name
     // is exactly Text.
-    static bool ParamExists(const QString& Text, const QStringList& Arguments = QCoreApplication::arguments());
+    static bool ParamExists(const QString& Text, const QStringList& Arguments);
 
     // Menu and toolbar commands.
     void RefreshListToolButtonClick();
