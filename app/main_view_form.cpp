@@ -164,7 +164,7 @@ void TMainViewForm::TranslateForm() {
 }
 
 void TMainViewForm::SetStatusText(const QString& Text) {
-    FStatusPanel->setText(Text);
+    FStatusPanel->SetFullText(Text);
     FStatusPanel->repaint();
 }
 

@@ -15,6 +15,7 @@
 #include "app/app_paths.h"
 #include "app/app_services.h"
 #include "app/card_output.h"
+#include "app/elided_label.h"
 #include "kit/db/db_grid.h"
 #include "kit/db/memory_data.h"
 #include "kit/gif_animator.h"
@@ -134,7 +135,7 @@ public:
     std::uint8_t Mode() const { return FMode; }
     bool BusyAnimation() const { return FBusyAnimation; }
     bool Initialized() const { return FInitialized; }
-    QString StatusText() const { return FStatusPanel->text(); }
+    QString StatusText() const { return FStatusPanel->FullText(); }
 
     // The minimise command's value.
     static constexpr unsigned SC_MINIMIZE = 0xF020;
@@ -171,7 +172,7 @@ private:
 
     const TAppPaths& FPaths;
     TAppServices& FServices;
-    QLabel* FStatusPanel = nullptr;
+    TElidedLabel* FStatusPanel = nullptr;
     std::uint8_t FMode = ModeIdle;
     bool FInitialized = false;
     bool FShownBefore = false;
