@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "app/app_paths.h"
@@ -166,7 +167,14 @@ private:
     // is one now, and translates the window again.
     void RunLanguageSelector(bool AllowCancel);
     void UpdateCaption();
-    void SetStatusText(const QString& Text);
+    // Shows the status text of the mode, in the language of now.
+    void ShowModeStatus();
+    // Labels the reader rows anew in the language of now.
+    void TranslateReaderRows();
+    // Runs Step on every row of Table in list order. The grid does not follow
+    // the walk (it would move and scroll at every row), and the row that was
+    // current is current again afterwards.
+    static void ForEachRow(kit::TMemoryData& Table, const std::function<void()>& Step);
     // Runs a command; an error it raises is shown in an error box.
     void Guarded(const std::function<void()>& Command);
 
