@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
+#include <QStringList>
 #include <QTimer>
 #include <cstdio>
 
@@ -81,7 +82,7 @@ private:
 };
 
 // Runs the program between the creation of the application object and its end.
-int RunProgram(const TAppPaths& Paths, TAppServices& Services) {
+int RunProgram(const TAppPaths& Paths, TAppServices& Services, const QStringList& Arguments) {
     TMainViewForm mainView(Paths, Services);
     TOptionsForm options(Paths.SettingsFile(), Services, &mainView);
     OptionsForm = &options;
@@ -91,7 +92,7 @@ int RunProgram(const TAppPaths& Paths, TAppServices& Services) {
     TQuitOnClose quitOnClose;
     mainView.installEventFilter(&quitOnClose);
     TProgramStartup startup(Paths, Services, mainView, options);
-    switch (RunStartup(startup, TMainViewForm::ParamExists(AutoRunSwitch))) {
+    switch (RunStartup(startup, TMainViewForm::ParamExists(AutoRunSwitch, Arguments))) {
         case EWindowStart::None:
             return 0;
         case EWindowStart::Shown:
@@ -115,16 +116,26 @@ int main(int argc, char* argv[]) {
     kit::InitResourceStrings(paths.LocaleFolder());
     reader::LoadKEV3DLL();
     reader::LoadMifareDLL();
+    // The toolkit sees only the program's name: its own options on the
+    // command line (-platform, -display, -stylesheet ...) are parameters like
+    // any other, which the program ignores. Its settings still come from the
+    // environment.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    int toolkitArgc = 1;
+    char* toolkitArgv[] = {argv[0], nullptr};
     int result = 0;
     {
-        QApplication application(argc, argv);
+        QApplication application(toolkitArgc, toolkitArgv);
         QApplication::setApplicationName("Zintareko");
         QApplication::setQuitOnLastWindowClosed(false);
         kit::InitSerialStartup();
         kit::InstallToolkitTranslations(application);
         app::TAppServices services = app::DefaultServices();
         try {
-            result = app::RunProgram(paths, services);
+            result = app::RunProgram(paths, services, arguments);
         } catch (const std::exception& Error) {
             // Also on the standard error stream, for a start from a terminal or a log-on script.
             std::fprintf(stderr, "zintareko: %s\n", Error.what());

@@ -20,6 +20,9 @@ QString Tr(const char* Key, const QString& Default) { return TLocalization::Tran
 
 QString Misc(const char* Key, const QString& Default) { return TLocalization::Translate("Misc", Key, Default); }
 
+// The label of the reader row numbered Number (from 1).
+QString DeviceLabel(qsizetype Number) { return Misc("Device", "Device") + " " + QString::number(Number); }
+
 void TranslateAction(QAction* Action, const char* Key) { Action->setText(Tr(Key, Action->text())); }
 
 void TranslateMenu(QMenu* Menu, const char* Key) { Menu->setTitle(Tr(Key, Menu->title())); }
@@ -163,41 +166,42 @@ void TMainViewForm::TranslateForm() {
     DBGrid2->Model().Refresh();
 }
 
-void TMainViewForm::SetStatusText(const QString& Text) {
-    FStatusPanel->setText(Text);
+void TMainViewForm::ShowModeStatus() {
+    const auto reading = [this](const QString& Text) {
+        const kit::TField* device = ReadersMemoryData.IsEmpty() ? nullptr : &ReadersMemoryData.FieldByName("Device");
+        return Text + "  (" + (device != nullptr ? device->AsString() : QString()) + ")";
+    };
+    QString text;
+    switch (FMode) {
+        case ModeIdle:
+            text = Misc("Ready", "Ready");
+            break;
+        case ModeRefreshing:
+            text = "Refreshing reader list...";
+            break;
+        case ModeReadingOne:
+            text = reading(Misc("ReadingOneCard", "Reading one card..."));
+            break;
+        case ModeReadingMultiple:
+            text = reading(Misc("ReadingMultipleCards", "Reading multiple cards..."));
+            if (TOptions::SaveToFile()) {
+                text += " [" + Misc("SavingToCSV", "Saving to CSV file:") + " " + TOptions::FileName() + "]";
+            }
+            break;
+        default:
+            return;
+    }
+    FStatusPanel->SetFullText(text);
     FStatusPanel->repaint();
 }
 
 void TMainViewForm::SetMode(std::uint8_t Mode) {
     FMode = Mode;
-    const auto reading = [this](const QString& Text) {
-        const kit::TField* device = ReadersMemoryData.IsEmpty() ? nullptr : &ReadersMemoryData.FieldByName("Device");
-        return Text + "  (" + (device != nullptr ? device->AsString() : QString()) + ")";
-    };
-    switch (Mode) {
-        case ModeIdle:
-            SetStatusText(Misc("Ready", "Ready"));
-            SetBusyAnimation(false);
-            break;
-        case ModeRefreshing:
-            SetStatusText("Refreshing reader list...");
-            break;
-        case ModeReadingOne:
-            SetStatusText(reading(Misc("ReadingOneCard", "Reading one card...")));
-            SetBusyAnimation(true);
-            break;
-        case ModeReadingMultiple:
-            SetStatusText(reading(Misc("ReadingMultipleCards", "Reading multiple cards...")));
-            SetBusyAnimation(true);
-            break;
-        default:
-            break;
+    ShowModeStatus();
+    if (Mode == ModeIdle || Mode == ModeReadingOne || Mode == ModeReadingMultiple) {
+        SetBusyAnimation(Mode != ModeIdle);
     }
     UpdateControls();
-    if (Mode == ModeReadingMultiple && TOptions::SaveToFile()) {
-        SetStatusText(StatusText() + " [" + Misc("SavingToCSV", "Saving to CSV file:") + " " + TOptions::FileName() +
-                      "]");
-    }
 }
 
 void TMainViewForm::UpdateControls() {
@@ -267,7 +271,7 @@ void TMainViewForm::FillReaderList() {
         QString info = "UNKNOWN";
         attempt([&] { info = FServices.Readers->GetReaderInfo(serials[i], descriptions.value(i)); });
         ReadersMemoryData.Append();
-        ReadersMemoryData.FieldByName("Device").SetAsString(Misc("Device", "Device") + " " + QString::number(i + 1));
+        ReadersMemoryData.FieldByName("Device").SetAsString(DeviceLabel(i + 1));
         ReadersMemoryData.FieldByName("SerialNumber").SetAsString(serials[i]);
         ReadersMemoryData.FieldByName("COM").SetAsString(ports.value(i));
         ReadersMemoryData.FieldByName("DeviceDescription").SetAsString(descriptions.value(i));
@@ -281,6 +285,28 @@ void TMainViewForm::FillReaderList() {
     }
     if (!errors.isEmpty()) {
         throw kit::Exception(errors.join('\n'));
+    }
+}
+
+void TMainViewForm::TranslateReaderRows() {
+    qsizetype number = 0;
+    ForEachRow(ReadersMemoryData, [this, &number] {
+        ReadersMemoryData.Edit();
+        ReadersMemoryData.FieldByName("Device").SetAsString(DeviceLabel(++number));
+        ReadersMemoryData.Post();
+    });
+}
+
+void TMainViewForm::ForEachRow(kit::TMemoryData& Table, const std::function<void()>& Step) {
+    const kit::TControlsDisabled detached(Table);
+    const kit::TBookmark current = Table.GetBookmark();
+    const auto restore = qScopeGuard([&Table, current] {
+        if (Table.BookmarkValid(current)) {
+            Table.GotoBookmark(current);
+        }
+    });
+    for (Table.First(); !Table.Eof(); Table.Next()) {
+        Step();
     }
 }
 
@@ -328,8 +354,11 @@ void TMainViewForm::RunLanguageSelector(bool AllowCancel) {
         TLocalization::LoadLanguageFile(FPaths.LangFile());
     }
     TranslateForm();
-    // The translation put the label's bare text back; it shows the count.
+    // The texts of section Misc follow at once: the count label (the
+    // translation put its bare text back), the reader rows and the status.
     UpdateCardCount();
+    TranslateReaderRows();
+    ShowModeStatus();
 }
 
 void TMainViewForm::SelectLanguageExecute() {

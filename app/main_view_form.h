@@ -1,20 +1,22 @@
 #pragma once
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
+#include <QStringList>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "app/app_paths.h"
 #include "app/app_services.h"
 #include "app/card_output.h"
+#include "app/elided_label.h"
 #include "kit/db/db_grid.h"
 #include "kit/db/memory_data.h"
 #include "kit/gif_animator.h"
@@ -100,7 +102,7 @@ public:
     Q_INVOKABLE bool HandleSysCommand(unsigned Command);
     // True when one of the command-line parameters after the program's name
     // is exactly Text.
-    static bool ParamExists(const QString& Text, const QStringList& Arguments = QCoreApplication::arguments());
+    static bool ParamExists(const QString& Text, const QStringList& Arguments);
 
     // Menu and toolbar commands.
     void RefreshListToolButtonClick();
@@ -134,7 +136,7 @@ public:
     std::uint8_t Mode() const { return FMode; }
     bool BusyAnimation() const { return FBusyAnimation; }
     bool Initialized() const { return FInitialized; }
-    QString StatusText() const { return FStatusPanel->text(); }
+    QString StatusText() const { return FStatusPanel->FullText(); }
 
     // The minimise command's value.
     static constexpr unsigned SC_MINIMIZE = 0xF020;
@@ -165,13 +167,20 @@ private:
     // is one now, and translates the window again.
     void RunLanguageSelector(bool AllowCancel);
     void UpdateCaption();
-    void SetStatusText(const QString& Text);
+    // Shows the status text of the mode, in the language of now.
+    void ShowModeStatus();
+    // Labels the reader rows anew in the language of now.
+    void TranslateReaderRows();
+    // Runs Step on every row of Table in list order. The grid does not follow
+    // the walk (it would move and scroll at every row), and the row that was
+    // current is current again afterwards.
+    static void ForEachRow(kit::TMemoryData& Table, const std::function<void()>& Step);
     // Runs a command; an error it raises is shown in an error box.
     void Guarded(const std::function<void()>& Command);
 
     const TAppPaths& FPaths;
     TAppServices& FServices;
-    QLabel* FStatusPanel = nullptr;
+    TElidedLabel* FStatusPanel = nullptr;
     std::uint8_t FMode = ModeIdle;
     bool FInitialized = false;
     bool FShownBefore = false;

@@ -98,7 +98,7 @@ void TMainViewForm::CreateComponents() {
     setCentralWidget(splitter);
 
     StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
-    FStatusPanel = new QLabel("Ready", StatusBar1);
+    FStatusPanel = new TElidedLabel("Ready", StatusBar1);
     StatusBar1->addWidget(FStatusPanel, 1);
     setStatusBar(StatusBar1);
 }

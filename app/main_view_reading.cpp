@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QImageWriter>
 #include <QPainter>
-#include <QScopeGuard>
 #include <array>
 
 #include "app/app_icon.h"
@@ -195,20 +194,9 @@ QString TMainViewForm::CurrentCsvLine() {
 }
 
 QStringList TMainViewForm::CardListLines() {
-    // The grid does not follow the walk (it would move and scroll at every
-    // row), and the row that was current is current again afterwards.
-    const kit::TControlsDisabled detached(EventsMemoryData);
-    const kit::TBookmark current = EventsMemoryData.GetBookmark();
-    const auto restore = qScopeGuard([this, current] {
-        if (EventsMemoryData.BookmarkValid(current)) {
-            EventsMemoryData.GotoBookmark(current);
-        }
-    });
     QStringList lines;
     lines.reserve(EventsMemoryData.RecordCount());
-    for (EventsMemoryData.First(); !EventsMemoryData.Eof(); EventsMemoryData.Next()) {
-        lines << CurrentCsvLine();
-    }
+    ForEachRow(EventsMemoryData, [this, &lines] { lines << CurrentCsvLine(); });
     return lines;
 }
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
+#include <utility>
 
 #include "reader/zint_kev3_port.h"
 
@@ -26,9 +27,12 @@ std::string Format(const char* Pattern, uint64_t Value) {
     return text;
 }
 
+// Value in upper-case hexadecimal, filled with zeros on the left up to Digits.
 std::string HexText(uint64_t Value, int Digits) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%0*" PRIX64, Digits < 1 ? 1 : Digits, Value);
+    std::string text = Format("%" PRIX64, Value);
+    if (std::cmp_less(text.size(), Digits)) {
+        text.insert(0, static_cast<std::size_t>(Digits) - text.size(), '0');
+    }
     return text;
 }
 

@@ -302,6 +302,41 @@ TEST_F(MainView, ALanguageChosenFromTheMenuTakesEffectAtOnce) {
     EXPECT_TRUE(FErrors.isEmpty()) << FErrors.join('\n').toStdString();
 }
 
+TEST_F(MainView, AfterALanguageSwitchTheStatusAndTheReaderRowsFollowAtOnce) {
+    const QByteArray german = "[Misc]\nReady=Bereit\nReadingOneCard=Lese eine Karte...\nDevice=Gerät\n";
+    WriteFile("Language/English/zintareko.ini", "[Misc]\nReady=Ready\nDevice=Device\n");
+    WriteFile("Language/Deutsch/zintareko.ini", german);
+    UseLanguageFile(german);
+    Start(TwoReaders);
+    FView->ReadersMemoryData.First();
+    QString language;
+    FOnModal = [&](QDialog& Dialog) {
+        auto& selector = dynamic_cast<TSelectLangForm&>(Dialog);
+        selector.outLangBox->setCurrentText(language);
+        selector.Button1->click();
+        return selector.result();
+    };
+    const auto current = [this] {
+        return FView->ReadersMemoryData.FieldByName("SerialNumber").AsString() + "@" +
+               QString::number(FView->DBGrid1->currentIndex().row());
+    };
+
+    language = "English";
+    FView->SelectLanguageMenuItem->trigger();
+    EXPECT_EQ(FView->StatusText(), "Ready");
+    EXPECT_EQ(Column("Device"), (QStringList{"Device 1", "Device 2"}));
+    EXPECT_EQ(current(), "H1@0");
+
+    // While reading, the status names the current reader in the new language.
+    FView->SetMode(TMainViewForm::ModeReadingOne);
+    language = "Deutsch";
+    FView->SelectLanguageMenuItem->trigger();
+    EXPECT_EQ(FView->StatusText(), "Lese eine Karte...  (Gerät 1)");
+    EXPECT_EQ(Column("Device"), (QStringList{"Gerät 1", "Gerät 2"}));
+    EXPECT_EQ(current(), "H1@0");
+    EXPECT_TRUE(FErrors.isEmpty()) << FErrors.join('\n').toStdString();
+}
+
 TEST_F(MainView, MinimisingHidesTheWindowOnlyWhileTheIconMenuSaysSo) {
     FView->show();
     EXPECT_TRUE(FView->Hideafterminimize1->isChecked());

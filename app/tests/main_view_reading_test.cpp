@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <memory>
@@ -129,6 +130,33 @@ TEST_F(MainViewReading, ReadMultipleCardsAppendsToTheFileUntilStop) {
     EXPECT_TRUE(FKeys.Events.empty());
     Tick(20);
     EXPECT_EQ(Rows(), 2) << "no poll after Stop";
+}
+
+TEST_F(MainViewReading, ALongStatusTextNeverWidensTheWindow) {
+    const QString ready(2000, 'R');  // a language file value holds up to 2047 characters
+    UseLanguageFile("[Misc]\nReady=" + ready.toUtf8() + "\n");
+    Start(OneReader);
+    FOptions->SaveToFileEdit->setText(FDir.filePath(QString(90, 'p') + ".csv"));
+    const int designWidth = FView->width();
+    const auto width = [this] {
+        QApplication::processEvents();  // the layout's pending requests
+        return FView->width();
+    };
+    FView->show();
+    EXPECT_EQ(width(), designWidth);
+    FView->ReadMultipleCardsToolButton->click();
+    Present(Card1);
+    Tick();
+    EXPECT_EQ(width(), designWidth) << "reading, with a long append file name";
+    FView->StopReadingToolButton->click();
+    EXPECT_EQ(width(), designWidth);
+
+    // The panel shows what fits; its tooltip and StatusText() hold the whole text.
+    const auto* panel = FView->StatusBar1->findChild<QLabel*>();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(FView->StatusText(), ready);
+    EXPECT_EQ(panel->toolTip(), ready);
+    EXPECT_LT(panel->text().size(), ready.size());
 }
 
 TEST_F(MainViewReading, AFailedReaderCheckStopsBothIndicators) {

@@ -65,6 +65,12 @@ TEST(KevUtilsRendering, TextsThatAreNotNumbersGiveEmptyRenderings) {
     EXPECT_EQ(hex, "1234567890");
 }
 
+TEST(KevUtilsRendering, AWideHexadecimalRenderingKeepsEveryDigit) {
+    std::string hex;
+    TKevUtils::CardCodeToHex("4660", 32, hex);
+    EXPECT_EQ(hex, std::string(28, '0') + "1234");
+}
+
 // Both simulated libraries loaded at once: FTDI devices on the D2XX one,
 // HID readers on the driver library.
 class KevUtilsTest : public ::testing::Test {
