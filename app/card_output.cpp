@@ -11,11 +11,13 @@
 #include <QStringBuilder>
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <utility>
 
 #include "app/localization.h"
 #include "app/send_keys.h"
 #include "kit/db/field.h"
+#include "kit/system_files.h"
 #include "platform/file_replacement.h"
 
 namespace app {
@@ -78,15 +80,11 @@ namespace {
 
 QByteArray FileLine(const QString& Line) { return Line.toLocal8Bit() + "\r\n"; }
 
-QString Misc(const char* Key, const char* Default) {
-    return TLocalization::Translate(QStringLiteral("Misc"), QString::fromLatin1(Key), QString::fromUtf8(Default));
-}
-
 // "<what> <file>: <the system's reason>", What being a "Misc" key and its English text.
 [[noreturn]] void RaiseFileError(const char* Key, const char* What, const QString& FileName, int Error) {
-    throw ECsvFileError(QStringLiteral("%1 %2: %3")
-                            .arg(Misc(Key, What), QDir::toNativeSeparators(FileName),
-                                 QString::fromLocal8Bit(platform::ErrorText(Error))));
+    throw ECsvFileError(
+        QStringLiteral("%1 %2: %3")
+            .arg(TLocalization::Misc(Key, What), QDir::toNativeSeparators(FileName), kit::SystemErrorText(Error)));
 }
 
 // Whether the file's last byte ends no line.
@@ -95,22 +93,6 @@ bool EndsInsideLine(const QString& FileName) {
     char last = '\n';
     return file.open(QIODevice::ReadOnly) && file.size() > 0 && file.seek(file.size() - 1) && file.getChar(&last) &&
            last != '\n';
-}
-
-// Writes all of Bytes; false with errno set when that fails.
-bool WriteAll(int Descriptor, const QByteArray& Bytes) {
-    for (qsizetype done = 0; done < Bytes.size();) {
-        const ssize_t count = ::write(Descriptor, Bytes.constData() + done, static_cast<size_t>(Bytes.size() - done));
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            errno = count < 0 ? errno : ENOSPC;
-            return false;
-        }
-        done += count;
-    }
-    return true;
 }
 
 }  // namespace
@@ -124,14 +106,14 @@ TAppendFile::~TAppendFile() {
 void TAppendFile::Open(const QString& FileName, const QString& BaseFolder) {
     Close();
     if (FileName.trimmed().isEmpty()) {
-        throw ECsvFileError(Misc("NoCardFileName", "No file name is set for the card codes file."));
+        throw ECsvFileError(TLocalization::Misc("NoCardFileName", "No file name is set for the card codes file."));
     }
     // The system would cut a name at a NUL and keep other control characters
     // in it: such a name would write to another file than the one named.
     if (std::any_of(FileName.begin(), FileName.end(),
                     [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; })) {
-        throw ECsvFileError(
-            Misc("CardFileNameControlCharacter", "The name of the card codes file holds a control character."));
+        throw ECsvFileError(TLocalization::Misc("CardFileNameControlCharacter",
+                                                "The name of the card codes file holds a control character."));
     }
     const QString path = QDir::cleanPath(QDir(BaseFolder).absoluteFilePath(FileName));
     const int descriptor =
@@ -151,11 +133,11 @@ void TAppendFile::WriteLine(const QString& Line) {
     const QByteArray bytes = (FEndsInsideLine ? QByteArray("\r\n") : QByteArray()) + FileLine(Line);
     struct stat before {};
     const bool sized = ::fstat(FDescriptor, &before) == 0;
-    if (WriteAll(FDescriptor, bytes)) {
+    const int error = platform::WriteAll(FDescriptor, std::string_view(bytes.constData(), bytes.size()));
+    if (error == 0) {
         FEndsInsideLine = false;
         return;
     }
-    const int error = errno;
     // What got written of the line is cut back off; when that fails too, the
     // next line starts on a line of its own.
     struct stat after {};

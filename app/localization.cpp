@@ -32,6 +32,10 @@ QString TLocalization::Translate(const QString& Section, const QString& Key, con
     }
 }
 
+QString TLocalization::Misc(const QString& Key, const QString& Default) {
+    return Translate(QStringLiteral("Misc"), Key, Default);
+}
+
 void TLocalization::LoadLanguageFile(const QString& FileName) {
     LanguageFile() = std::make_unique<kit::TIniFile>(FileName);
 }

@@ -19,6 +19,8 @@ public:
     // file that cannot be read (no regular file, larger than 16 MiB,
     // unreadable, gone) gives Default.
     static QString Translate(const QString& Section, const QString& Key, const QString& Default);
+    // The text of Key in section Misc, the status texts and messages.
+    static QString Misc(const QString& Key, const QString& Default);
     // Uses FileName as the language file from now on. Whether it exists is the
     // caller's business: a missing file reads as empty. Never raises.
     static void LoadLanguageFile(const QString& FileName);

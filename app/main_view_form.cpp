@@ -18,10 +18,10 @@ constexpr const char* Section = "MainViewForm";
 
 QString Tr(const char* Key, const QString& Default) { return TLocalization::Translate(Section, Key, Default); }
 
-QString Misc(const char* Key, const QString& Default) { return TLocalization::Translate("Misc", Key, Default); }
-
 // The label of the reader row numbered Number (from 1).
-QString DeviceLabel(qsizetype Number) { return Misc("Device", "Device") + " " + QString::number(Number); }
+QString DeviceLabel(qsizetype Number) {
+    return TLocalization::Misc("Device", "Device") + " " + QString::number(Number);
+}
 
 void TranslateAction(QAction* Action, const char* Key) { Action->setText(Tr(Key, Action->text())); }
 
@@ -174,18 +174,19 @@ void TMainViewForm::ShowModeStatus() {
     QString text;
     switch (FMode) {
         case ModeIdle:
-            text = Misc("Ready", "Ready");
+            text = TLocalization::Misc("Ready", "Ready");
             break;
         case ModeRefreshing:
             text = "Refreshing reader list...";
             break;
         case ModeReadingOne:
-            text = reading(Misc("ReadingOneCard", "Reading one card..."));
+            text = reading(TLocalization::Misc("ReadingOneCard", "Reading one card..."));
             break;
         case ModeReadingMultiple:
-            text = reading(Misc("ReadingMultipleCards", "Reading multiple cards..."));
+            text = reading(TLocalization::Misc("ReadingMultipleCards", "Reading multiple cards..."));
             if (TOptions::SaveToFile()) {
-                text += " [" + Misc("SavingToCSV", "Saving to CSV file:") + " " + TOptions::FileName() + "]";
+                text +=
+                    " [" + TLocalization::Misc("SavingToCSV", "Saving to CSV file:") + " " + TOptions::FileName() + "]";
             }
             break;
         default:
@@ -311,7 +312,7 @@ void TMainViewForm::ForEachRow(kit::TMemoryData& Table, const std::function<void
 }
 
 void TMainViewForm::UpdateCardCount() {
-    CardCodesLabel->setText(" " + Misc("CardCodes", "Card codes") + " (" +
+    CardCodesLabel->setText(" " + TLocalization::Misc("CardCodes", "Card codes") + " (" +
                             QString::number(EventsMemoryData.RecordCount()) + ")");
     ClearListToolButton->setEnabled(EventsMemoryData.RecordCount() > 0);
     ClearListMenuItem->setEnabled(ClearListToolButton->isEnabled());
@@ -374,7 +375,7 @@ void TMainViewForm::About1Click() {
 
 void TMainViewForm::Talvohomepage1Click() {
     if (!FServices.OpenUrl(QUrl(HomePage))) {
-        FServices.ShowError(Misc("HomePageError", "Cannot open the home page:") + " " + HomePage);
+        FServices.ShowError(TLocalization::Misc("HomePageError", "Cannot open the home page:") + " " + HomePage);
     }
 }
 

@@ -85,7 +85,7 @@ public:
     void ShowErrorBox(const QString& Text) override { FForm.FServices.ShowError(Text); }
     void ProcessMessages() override { QCoreApplication::processEvents(); }
     QString MiscText(const QString& Key, const QString& Default) const override {
-        return TLocalization::Translate("Misc", Key, Default);
+        return TLocalization::Misc(Key, Default);
     }
     QDateTime Now() const override { return QDateTime::currentDateTime(); }
     TCardOutputOptions OutputOptions() const override {

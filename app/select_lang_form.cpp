@@ -4,11 +4,10 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-#include <string_view>
 
 #include "app/localization.h"
 #include "app/named.h"
-#include "platform/file_replacement.h"
+#include "kit/system_files.h"
 
 namespace app {
 namespace {
@@ -145,8 +144,7 @@ bool TSelectLangForm::InstallIni(const QString& FileName, const QString& Lang) {
     }
     // Replaced whole or not at all; a rename replaces the file whatever its own permissions are.
     const QString target = QDir(FPaths.DataFolder).filePath(FileName);
-    return platform::ReplaceFile(QFile::encodeName(target).toStdString(),
-                                 std::string_view(bytes.constData(), bytes.size())) == 0;
+    return kit::ReplaceFile(target, bytes) == 0;
 }
 
 }  // namespace app

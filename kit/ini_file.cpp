@@ -13,7 +13,7 @@
 
 #include "kit/resource_strings.h"
 #include "kit/str_utils.h"
-#include "platform/file_replacement.h"
+#include "kit/system_files.h"
 
 namespace kit {
 namespace {
@@ -42,9 +42,7 @@ struct TFailure {
     }
     EIniFileException operator()(const char* Reason) const { return (*this)(ResourceString(Reason)); }
     // The failure with the system's text for an errno value.
-    EIniFileException operator()(int Error) const {
-        return (*this)(QString::fromLocal8Bit(platform::ErrorText(Error)));
-    }
+    EIniFileException operator()(int Error) const { return (*this)(SystemErrorText(Error)); }
 };
 
 // Raises the failure with its reason when the file cannot be an INI file:
@@ -352,9 +350,7 @@ void UpdateFile(const QString& FileName, bool Create, const std::function<bool(T
     if (bytes.size() > MaxFileSize) {
         throw fail(WouldGrow);
     }
-    const int error = platform::ReplaceFile(QFile::encodeName(FileName).toStdString(),
-                                            std::string_view(bytes.constData(), bytes.size()));
-    if (error != 0) {
+    if (const int error = ReplaceFile(FileName, bytes); error != 0) {
         throw fail(error);
     }
 }

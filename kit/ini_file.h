@@ -37,11 +37,12 @@ public:
 // and an interrupted write never leaves half a file: the new file replaces
 // the old one only once all of it is on the disk. A failed write (a full
 // disk, say) raises EIniFileException "Unable to write to <file>: <reason>"
-// and leaves the old file as it was. A missing file, or one that cannot be opened, reads as empty. Only
-// regular files of up to 16 MiB are used: any other (a directory, a FIFO, a
-// device) or a larger one raises EIniFileException "Unable to read <file>: "
-// or "Unable to write to <file>: " with the reason, before anything is read
-// from it; a write that would make the file larger is refused the same way.
+// and leaves the old file as it was. A missing file, or one that cannot be
+// opened, reads as empty. Only regular files of up to 16 MiB are used: any
+// other (a directory, a FIFO, a device) or a larger one raises
+// EIniFileException "Unable to read <file>: " or "Unable to write to
+// <file>: " with the reason, before anything is read from it; a write that
+// would make the file larger is refused the same way.
 class TIniFile {
 public:
     explicit TIniFile(QString FileName);

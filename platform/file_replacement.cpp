@@ -52,6 +52,20 @@ std::string ErrorText(int Error) {
     return ::strerror_r(Error, buffer, sizeof buffer);
 }
 
+int WriteAll(int Descriptor, std::string_view Bytes) {
+    while (!Bytes.empty()) {
+        const ssize_t count = ::write(Descriptor, Bytes.data(), Bytes.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return count < 0 ? errno : ENOSPC;
+        }
+        Bytes.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return 0;
+}
+
 FileReplacement::FileReplacement(const std::string& Path) : FPath(ResolvedPath(Path)) {
     struct stat old {};
     const bool exists = ::stat(FPath.c_str(), &old) == 0;
@@ -91,16 +105,8 @@ bool FileReplacement::Write(std::string_view Bytes) {
 }
 
 bool FileReplacement::Flush() {
-    std::size_t done = 0;
-    while (done < FBuffer.size()) {
-        const ssize_t count = ::write(FDescriptor, FBuffer.data() + done, FBuffer.size() - done);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return Fail(count < 0 ? errno : ENOSPC);
-        }
-        done += static_cast<std::size_t>(count);
+    if (const int error = WriteAll(FDescriptor, FBuffer); error != 0) {
+        return Fail(error);
     }
     FBuffer.clear();
     return true;

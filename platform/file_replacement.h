@@ -8,6 +8,10 @@ namespace platform {
 // The system's text for an errno value, such as "No space left on device".
 std::string ErrorText(int Error);
 
+// Writes all of Bytes to Descriptor, going on after an interruption; 0, or
+// the errno value of the failure (ENOSPC when the system wrote nothing).
+int WriteAll(int Descriptor, std::string_view Bytes);
+
 // A new content for a file that never costs the old one: the bytes go to a
 // temporary file beside it, which replaces the file (by a rename) only once
 // every byte has been written and synced to the disk. A replacement that is

@@ -8,9 +8,8 @@
 #include <QMutex>
 #include <QPainter>
 #include <QtEndian>
-#include <string_view>
 
-#include "platform/file_replacement.h"
+#include "kit/system_files.h"
 
 namespace kit {
 
@@ -289,11 +288,8 @@ void TPicture::SaveToFile(const QString& fileName) {
     buffer.open(QIODevice::WriteOnly);
     FGraphic->WriteToStream(buffer);
     // Replaced whole or not at all: a failed write keeps the old picture.
-    const int error = platform::ReplaceFile(QFile::encodeName(fileName).toStdString(),
-                                            std::string_view(data.constData(), data.size()));
-    if (error != 0) {
-        throw Exception(QStringLiteral("Cannot create file \"%1\". %2")
-                            .arg(fileName, QString::fromLocal8Bit(platform::ErrorText(error))));
+    if (const int error = ReplaceFile(fileName, data); error != 0) {
+        throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, SystemErrorText(error)));
     }
 }
 

@@ -11,7 +11,7 @@
 
 #include "kit/ini_file.h"
 #include "kit/serial_startup.h"
-#include "platform/file_replacement.h"
+#include "kit/system_files.h"
 
 namespace kit {
 namespace {
@@ -88,8 +88,7 @@ TEST_F(ResourceStrings, KitTextsGoThroughTheDefaultDomain) {
         FAIL() << "a missing folder was written";
     } catch (const EIniFileException& error) {
         // The reason is the system's, in its language when it has one.
-        EXPECT_EQ(error.Message(), "Kann nicht nach " + unreachable +
-                                       " schreiben: " + QString::fromLocal8Bit(platform::ErrorText(ENOENT)));
+        EXPECT_EQ(error.Message(), "Kann nicht nach " + unreachable + " schreiben: " + SystemErrorText(ENOENT));
     }
 }
 
