@@ -87,12 +87,22 @@ QByteArray FileLine(const QString& Line) { return Line.toLocal8Bit() + "\r\n"; }
             .arg(TLocalization::Misc(Key, What), QDir::toNativeSeparators(FileName), kit::SystemErrorText(Error)));
 }
 
-// Whether the file's last byte ends no line.
-bool EndsInsideLine(const QString& FileName) {
+// What the file lacks of a line end after its last byte: CR LF after a
+// line that was never ended, LF after a lone CR, nothing after a line end.
+QByteArray MissingLineEnd(const QString& FileName) {
     QFile file(FileName);
     char last = '\n';
-    return file.open(QIODevice::ReadOnly) && file.size() > 0 && file.seek(file.size() - 1) && file.getChar(&last) &&
-           last != '\n';
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0 || !file.seek(file.size() - 1) || !file.getChar(&last)) {
+        return {};
+    }
+    switch (last) {
+        case '\n':
+            return {};
+        case '\r':
+            return "\n";
+        default:
+            return "\r\n";
+    }
 }
 
 }  // namespace
@@ -116,34 +126,47 @@ void TAppendFile::Open(const QString& FileName, const QString& BaseFolder) {
                                                 "The name of the card codes file holds a control character."));
     }
     const QString path = QDir::cleanPath(QDir(BaseFolder).absoluteFilePath(FileName));
+    const QByteArray name = QFile::encodeName(path);
+    // Only a regular file is used, checked before opening it (opening a FIFO
+    // or a device has effects of its own) and again on what got opened, in
+    // case the name was given to something else meanwhile. Opened without
+    // waiting, which a regular file never does anyway: no FIFO can hold the window.
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        RaiseFileError("CannotOpen", "Cannot open", path, platform::NotRegularFile);
+    }
     const int descriptor =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+        ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (descriptor < 0) {
         RaiseFileError("CannotOpen", "Cannot open", path, errno);
     }
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(descriptor);
+        RaiseFileError("CannotOpen", "Cannot open", path, platform::NotRegularFile);
+    }
     FDescriptor = descriptor;
     FFileName = path;
-    FEndsInsideLine = EndsInsideLine(path);
+    FMissingLineEnd = MissingLineEnd(path);
 }
 
 void TAppendFile::WriteLine(const QString& Line) {
     if (FDescriptor < 0) {
         throw ECsvFileError(QStringLiteral("The card codes file is not open."));
     }
-    const QByteArray bytes = (FEndsInsideLine ? QByteArray("\r\n") : QByteArray()) + FileLine(Line);
-    struct stat before {};
-    const bool sized = ::fstat(FDescriptor, &before) == 0;
-    const int error = platform::WriteAll(FDescriptor, std::string_view(bytes.constData(), bytes.size()));
+    const QByteArray bytes = FMissingLineEnd + FileLine(Line);
+    std::size_t written = 0;
+    const int error = platform::WriteAll(FDescriptor, std::string_view(bytes.constData(), bytes.size()), &written);
     if (error == 0) {
-        FEndsInsideLine = false;
+        FMissingLineEnd.clear();
         return;
     }
-    // What got written of the line is cut back off; when that fails too, the
-    // next line starts on a line of its own.
+    // Only what this write added is cut back off, from the end it left:
+    // another writer's line may lie before it. When the cut fails, the next
+    // line goes after whatever the file then ends in.
     struct stat after {};
-    if (::fstat(FDescriptor, &after) == 0 && sized && after.st_size > before.st_size &&
-        ::ftruncate(FDescriptor, before.st_size) != 0) {
-        FEndsInsideLine = true;
+    if (written > 0 && (::fstat(FDescriptor, &after) != 0 || after.st_size < static_cast<off_t>(written) ||
+                        ::ftruncate(FDescriptor, after.st_size - static_cast<off_t>(written)) != 0)) {
+        FMissingLineEnd = MissingLineEnd(FFileName);
     }
     RaiseFileError("CannotWrite", "Cannot write", FFileName, error);
 }

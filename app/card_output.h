@@ -48,10 +48,11 @@ public:
 };
 
 // The file that card lines are appended to while reading multiple cards. It
-// only ever holds whole lines: a line that cannot be written whole is cut
-// back off, and a file that ends inside a line (left so by some other
-// failure) gets its next line on a line of its own. Error texts are
-// translated through the language file's "Misc" section.
+// only ever holds whole lines: the part of a line that cannot be written
+// whole is cut back off (and nothing else: another copy of the tool may
+// append to the same file), and a file that ends inside a line (left so by
+// some other failure) gets its next line on a line of its own. Error texts
+// are translated through the language file's "Misc" section.
 class TAppendFile {
 public:
     TAppendFile() = default;
@@ -60,8 +61,9 @@ public:
     TAppendFile& operator=(const TAppendFile&) = delete;
 
     // Opens FileName for appending, creating it when missing. A relative name
-    // is taken inside BaseFolder, never the current folder; an empty name and
-    // one holding a control character are refused. Raises ECsvFileError.
+    // is taken inside BaseFolder, never the current folder; an empty name, one
+    // holding a control character and anything but a regular file (a FIFO, a
+    // device) are refused. Raises ECsvFileError.
     void Open(const QString& FileName, const QString& BaseFolder);
     bool IsOpen() const { return FDescriptor >= 0; }
     QString FileName() const { return FFileName; }
@@ -75,7 +77,8 @@ public:
 private:
     QString FFileName;
     int FDescriptor = -1;
-    bool FEndsInsideLine = false;
+    // Written before the next line, so that it starts on a line of its own.
+    QByteArray FMissingLineEnd;
 };
 
 // Writes Lines, each ended by CR LF, as the whole new content of FileName.

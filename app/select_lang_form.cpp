@@ -142,9 +142,11 @@ bool TSelectLangForm::InstallIni(const QString& FileName, const QString& Lang) {
     if (source.error() != QFileDevice::NoError) {
         return false;
     }
-    // Replaced whole or not at all; a rename replaces the file whatever its own permissions are.
+    // Replaced whole or not at all, as a copy over it would: a write-protected
+    // file too, and a link itself, never the file it names (which may be
+    // another language's own).
     const QString target = QDir(FPaths.DataFolder).filePath(FileName);
-    return kit::ReplaceFile(target, bytes) == 0;
+    return kit::ReplaceFile(target, bytes, platform::ReplaceMode::Entry) == 0;
 }
 
 }  // namespace app

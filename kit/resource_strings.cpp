@@ -113,6 +113,11 @@ void InitResourceStrings(const QString& LocaleFolder) {
     for (const QString& domain : state.Names) {
         Bind(domain, state);
     }
+    // The system's own texts (an error's reason) in UTF-8, which is how the
+    // program reads them, whatever the character set of the locale: under a
+    // locale that is not installed, gettext would turn every letter beyond
+    // ASCII into "?".
+    bind_textdomain_codeset("libc", "UTF-8");
 }
 
 void InstallToolkitTranslations(QCoreApplication& Application) {

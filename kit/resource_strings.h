@@ -16,6 +16,7 @@ namespace kit {
 // program) and points gettext at the user's language: LANG, or else the
 // system locale. It works also when that locale is not installed. A catalog
 // that is damaged (a table that runs past the end of the file) is not used.
+// The C library's own texts (an error's reason) come in UTF-8 from then on.
 // Call once at start-up, before other threads run (it sets LANGUAGE).
 void InitResourceStrings(const QString& LocaleFolder = QString());
 

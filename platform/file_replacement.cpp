@@ -52,7 +52,10 @@ std::string ErrorText(int Error) {
     return ::strerror_r(Error, buffer, sizeof buffer);
 }
 
-int WriteAll(int Descriptor, std::string_view Bytes) {
+int WriteAll(int Descriptor, std::string_view Bytes, std::size_t* Written) {
+    if (Written != nullptr) {
+        *Written = 0;
+    }
     while (!Bytes.empty()) {
         const ssize_t count = ::write(Descriptor, Bytes.data(), Bytes.size());
         if (count < 0 && errno == EINTR) {
@@ -62,19 +65,37 @@ int WriteAll(int Descriptor, std::string_view Bytes) {
             return count < 0 ? errno : ENOSPC;
         }
         Bytes.remove_prefix(static_cast<std::size_t>(count));
+        if (Written != nullptr) {
+            *Written += static_cast<std::size_t>(count);
+        }
     }
     return 0;
 }
 
-FileReplacement::FileReplacement(const std::string& Path) : FPath(ResolvedPath(Path)) {
+FileReplacement::FileReplacement(const std::string& Path, ReplaceMode Mode)
+    : FPath(Mode == ReplaceMode::Content ? ResolvedPath(Path) : Path) {
     struct stat old {};
-    const bool exists = ::stat(FPath.c_str(), &old) == 0;
+    if (::lstat(FPath.c_str(), &old) == 0 && !S_ISLNK(old.st_mode)) {
+        if (!S_ISREG(old.st_mode)) {
+            Fail(NotRegularFile);
+            return;
+        }
+        if (Mode == ReplaceMode::Content && ::faccessat(AT_FDCWD, FPath.c_str(), W_OK, AT_EACCESS) != 0) {
+            Fail(errno);
+            return;
+        }
+        FOld = old;
+    }
     std::random_device seed;
     std::mt19937 random(seed());
+    // A short name, so that any name the folder takes can be replaced.
+    const std::string prefix = FolderOf(FPath) + "/.zt";
+    // Owner-only while the old file's permissions are still to come; a new
+    // file is created with the umask's permissions, as any new file would be.
+    const mode_t permissions = FOld ? 0600 : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        FTemporary = FPath + ".tmp" + std::to_string(random() % 1000000);
-        // Created with the umask's permissions, as a new file would be.
-        FDescriptor = ::open(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        FTemporary = prefix + std::to_string(random() % 1000000) + ".tmp";
+        FDescriptor = ::open(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions);
         if (FDescriptor >= 0 || errno != EEXIST) {
             break;
         }
@@ -85,9 +106,6 @@ FileReplacement::FileReplacement(const std::string& Path) : FPath(ResolvedPath(P
         return;
     }
     FCreated = true;
-    if (exists && ::fchmod(FDescriptor, old.st_mode & 07777) != 0) {
-        Fail(errno);
-    }
 }
 
 FileReplacement::~FileReplacement() {
@@ -113,7 +131,7 @@ bool FileReplacement::Flush() {
 }
 
 bool FileReplacement::Commit() {
-    if (FError != 0 || !Flush()) {
+    if (FError != 0 || !Flush() || !TakeOverOldFile()) {
         return false;
     }
     if (::fsync(FDescriptor) != 0) {
@@ -129,6 +147,18 @@ bool FileReplacement::Commit() {
     FCommitted = true;
     SyncFolder(FPath);
     return true;
+}
+
+bool FileReplacement::TakeOverOldFile() {
+    if (!FOld) {
+        return true;
+    }
+    // Owner first: a change of owner drops the set-user-ID bits that the
+    // mode then sets again.
+    if (::fchown(FDescriptor, FOld->st_uid, FOld->st_gid) != 0) {
+        // Only a privileged process may give a file away: it stays the process's own.
+    }
+    return ::fchmod(FDescriptor, FOld->st_mode & 07777) == 0 || Fail(errno);
 }
 
 bool FileReplacement::Fail(int Error) {
@@ -150,8 +180,8 @@ void FileReplacement::Discard() {
     FBuffer.clear();
 }
 
-int ReplaceFile(const std::string& Path, std::string_view Content) {
-    FileReplacement file(Path);
+int ReplaceFile(const std::string& Path, std::string_view Content, ReplaceMode Mode) {
+    FileReplacement file(Path, Mode);
     file.Write(Content);
     file.Commit();
     return file.Error();

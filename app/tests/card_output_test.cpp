@@ -4,8 +4,9 @@
 #include "app/card_output.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -13,11 +14,27 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/localization.h"
 #include "app/send_keys.h"
+#include "platform/testing/file_size_limit.h"
 #include "platform/testing/full_disk.h"
+
+namespace {
+// Run once, just before the next write of this process, as if by another
+// process writing at that very moment.
+std::function<void()> BeforeNextWrite;
+}  // namespace
+
+// Every write of this test program goes through here.
+extern "C" ssize_t write(int Descriptor, const void* Bytes, size_t Count) {
+    if (BeforeNextWrite) {
+        std::exchange(BeforeNextWrite, nullptr)();
+    }
+    return ::syscall(SYS_write, Descriptor, Bytes, Count);
+}
 
 namespace app {
 namespace {
@@ -97,12 +114,19 @@ TEST_F(CsvFiles, AppendFileCreatesOrAppendsLinesEndedByCrLf) {
 }
 
 TEST_F(CsvFiles, AppendFileThatEndsInsideALineGetsTheNextLineOnALineOfItsOwn) {
-    WriteAll(Path("Codes.csv"), "a;1\r\nb;");
-    TAppendFile file;
-    file.Open(Path("Codes.csv"), FDir.path());
-    file.WriteLine("c;3");
-    file.WriteLine("d;4");
-    EXPECT_EQ(ReadAll(Path("Codes.csv")), "a;1\r\nb;\r\nc;3\r\nd;4\r\n");
+    const std::pair<QByteArray, QByteArray> cases[] = {
+        {"a;1\r\nb;", "a;1\r\nb;\r\n"},
+        {"a;1\r", "a;1\r\n"},
+        {"a;1\n", "a;1\n"},
+    };
+    for (const auto& [old, kept] : cases) {
+        WriteAll(Path("Codes.csv"), old);
+        TAppendFile file;
+        file.Open(Path("Codes.csv"), FDir.path());
+        file.WriteLine("c;3");
+        file.WriteLine("d;4");
+        EXPECT_EQ(ReadAll(Path("Codes.csv")), kept + "c;3\r\nd;4\r\n");
+    }
 }
 
 // On a full disk Save as keeps the old file, and the append file keeps whole
@@ -142,6 +166,23 @@ TEST(CsvFilesOnAFullDisk, NoFileIsEmptiedOrTorn) {
     EXPECT_EQ(ReadAll(appended), whole + line.toLatin1() + "\r\n");
 }
 
+// Another copy of the tool appends its line just before this one writes,
+// and the disk then takes this one's line in part only: the cut takes back
+// the part, never the other line.
+TEST_F(CsvFiles, AFailedLineIsCutBackWithoutAnotherWritersLine) {
+    WriteAll(Path("Codes.csv"), "a;1\r\n");
+    TAppendFile file;
+    file.Open(Path("Codes.csv"), FDir.path());
+    const platform::testing::FileSizeLimit full(5 + 5 + 3);
+    BeforeNextWrite = [this] {
+        QFile other(Path("Codes.csv"));
+        ASSERT_TRUE(other.open(QIODevice::Append));
+        other.write("b;2\r\n");
+    };
+    EXPECT_THROW(file.WriteLine("c;3"), ECsvFileError);
+    EXPECT_EQ(ReadAll(Path("Codes.csv")), "a;1\r\nb;2\r\n");
+}
+
 TEST_F(CsvFiles, AppendFileNameRelativeToTheProgramFolderNotTheCurrentOne) {
     ASSERT_TRUE(QDir(FDir.path()).mkdir("sub"));
     TAppendFile file;
@@ -153,29 +194,29 @@ TEST_F(CsvFiles, AppendFileNameRelativeToTheProgramFolderNotTheCurrentOne) {
 }
 
 TEST_F(CsvFiles, AppendFileErrorsAreRaisedWithTheirReason) {
+    ASSERT_EQ(::mkfifo(Path("fifo.csv").toLocal8Bit().constData(), 0600), 0);
     struct TCase {
         QString Name;
-        bool OpenFails;
+        QString Reason;
     };
     const std::vector<TCase> cases = {
-        {"", true},
-        {"   ", true},
-        {"missing-folder/Codes.csv", true},
-        {".", true},
-        {"/dev/full", false},
-        {QStringLiteral("Codes") + QChar(0) + QStringLiteral("x.csv"), true},
-        {"Codes\r.csv", true},
-        {"Codes.csv\x7F", true},
+        {"", "No file name is set for the card codes file."},
+        {"   ", "No file name is set for the card codes file."},
+        {"missing-folder/Codes.csv", "No such file or directory"},
+        {".", "it is not a regular file"},
+        {"fifo.csv", "it is not a regular file"},
+        {"/dev/full", "it is not a regular file"},
+        {QStringLiteral("Codes") + QChar(0) + QStringLiteral("x.csv"), "control character"},
+        {"Codes\r.csv", "control character"},
+        {"Codes.csv\x7F", "control character"},
     };
     for (const TCase& c : cases) {
         TAppendFile file;
         try {
             file.Open(c.Name, FDir.path());
-            EXPECT_FALSE(c.OpenFails) << c.Name.toStdString();
-            EXPECT_THROW(file.WriteLine("a;1"), ECsvFileError) << c.Name.toStdString();
+            ADD_FAILURE() << c.Name.toStdString() << " was opened";
         } catch (const ECsvFileError& error) {
-            EXPECT_TRUE(c.OpenFails) << c.Name.toStdString();
-            EXPECT_FALSE(error.Message().isEmpty());
+            EXPECT_TRUE(error.Message().contains(c.Reason)) << error.Message().toStdString();
             EXPECT_FALSE(file.IsOpen());
         }
     }
@@ -212,33 +253,11 @@ TEST_F(CsvFiles, SaveAsWritesEveryLineInOrder) {
     EXPECT_EQ(ReadAll(Path("empty.csv")), "");
 }
 
-// Makes writes beyond Bytes fail, as a full disk would.
-class TFileSizeLimit {
-public:
-    explicit TFileSizeLimit(rlim_t Bytes) {
-        getrlimit(RLIMIT_FSIZE, &FOld);
-        FOldHandler = signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = FOld;
-        limit.rlim_cur = Bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~TFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &FOld);
-        signal(SIGXFSZ, FOldHandler);
-    }
-    TFileSizeLimit(const TFileSizeLimit&) = delete;
-    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
-
-private:
-    rlimit FOld{};
-    sighandler_t FOldHandler;
-};
-
 TEST_F(CsvFiles, SaveAsThatFailsHalfwayKeepsTheOldFile) {
     WriteAll(Path("kept.csv"), "the old list\r\n");
     const QStringList lines(20000, QStringLiteral("2026-03-04 05:06:07;0004886718345;0004548489;069,26505;0123456789"));
     {
-        const TFileSizeLimit limit(4096);
+        const platform::testing::FileSizeLimit limit(4096);
         EXPECT_THROW(SaveCsvFile(Path("kept.csv"), lines), ECsvFileError);
     }
     EXPECT_EQ(ReadAll(Path("kept.csv")), "the old list\r\n");

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/testing/fake_clock.h"
+#include "platform/testing/file_size_limit.h"
 
 namespace app {
 namespace {
@@ -325,7 +326,8 @@ TEST_F(ReadingLoop, ATickThatReentersIsIgnored) {
 
 TEST_F(ReadingLoop, AWriteErrorStopsReadingWithOneBoxAndNoFurtherPoll) {
     FReader.Codes = {"0123456789", "0123456789"};
-    FWindow.AppendFile = "/dev/full";
+    const QTemporaryDir folder;
+    FWindow.AppendFile = folder.filePath("Codes.csv");
     FWindow.DuringBox = [this] {
         EXPECT_FALSE(FWindow.TimerOn) << "the timer is off while the box is open";
         FLoop.ProxyTimerTimer();
@@ -334,10 +336,13 @@ TEST_F(ReadingLoop, AWriteErrorStopsReadingWithOneBoxAndNoFurtherPoll) {
     };
     Start(mdReadingMultiple);
     ASSERT_TRUE(FLoop.CsvFileOpen());
-    Tick();
+    {
+        const platform::testing::FileSizeLimit full(0);
+        Tick();
+    }
     ASSERT_EQ(FWindow.Errors.size(), 1);
     EXPECT_TRUE(FWindow.Errors[0].startsWith("Fehler: ")) << FWindow.Errors[0].toStdString();
-    EXPECT_TRUE(FWindow.Errors[0].contains("/dev/full")) << FWindow.Errors[0].toStdString();
+    EXPECT_TRUE(FWindow.Errors[0].contains(FWindow.AppendFile)) << FWindow.Errors[0].toStdString();
     EXPECT_EQ(FReader.Polls, 1);
     EXPECT_EQ(FWindow.FMode, mdIdle);
     EXPECT_FALSE(FWindow.TimerOn);

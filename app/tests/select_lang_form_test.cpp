@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <memory>
 
 #include "app/tests/window_test_support.h"
@@ -74,6 +75,20 @@ TEST_F(LanguageSelector, InstallingCopiesEveryFileAndReplacesAReadOnlyOne) {
     EXPECT_FALSE(form->isVisible());
     // No temporary file is left behind.
     EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files).size(), 2);
+}
+
+// The installed file may be a link into a language's folder: choosing
+// another language replaces the link, never the shipped file it names.
+TEST_F(LanguageSelector, InstallingOverALinkLeavesTheLinkedLanguageAsItWas) {
+    WriteFile("Language/Deutsch/zintareko.ini", "[Misc]\nReady=Bereit\n");
+    WriteFile("Language/English/zintareko.ini", "[Misc]\nReady=Ready\n");
+    ASSERT_TRUE(QFile::link("Language/Deutsch/zintareko.ini", FDir.filePath("zintareko.ini")));
+    auto form = Open();
+    form->outLangBox->setCurrentText("English");
+    form->Button1->click();
+    EXPECT_EQ(ReadFile("Language/Deutsch/zintareko.ini"), "[Misc]\nReady=Bereit\n");
+    EXPECT_EQ(ReadFile("zintareko.ini"), "[Misc]\nReady=Ready\n");
+    EXPECT_FALSE(QFileInfo(FDir.filePath("zintareko.ini")).isSymLink());
 }
 
 TEST_F(LanguageSelector, EmptyFoldersAndFailedCopiesAreReportedAndStillCloseWithOK) {

@@ -13,6 +13,7 @@
 #include "kit/app_utils.h"
 #include "kit/tests/temp_folder.h"
 #include "platform/testing/full_disk.h"
+#include "platform/testing/unprivileged.h"
 
 namespace kit {
 namespace {
@@ -315,6 +316,26 @@ TEST(IniFileOnAFullDisk, AFailedWriteKeepsTheOldFile) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
     EXPECT_EQ(disk.Files(), (std::vector<std::string>{"filler", "settings.cfg"}));
+}
+
+// A settings file made read-only is refused, as writing it in place would
+// be, and keeps its bytes.
+TEST_F(IniFile, AWriteProtectedFileIsRefusedAndKept) {
+    WriteRaw("[Options]\nKey=old\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(FDir.path()).constData(), 0777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(Path()).constData(), 0444), 0);
+    const platform::testing::Unprivileged user;
+    if (!user.Active()) {
+        GTEST_SKIP() << user.Reason();
+    }
+    try {
+        TIniFile(Path()).WriteString("Options", "Key", "new");
+        ADD_FAILURE() << "the write reported success";
+    } catch (const EIniFileException& error) {
+        EXPECT_EQ(error.Message(), "Unable to write to " + Path() + ": Permission denied");
+    }
+    EXPECT_EQ(ReadRaw(), "[Options]\nKey=old\n");
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.cfg"});
 }
 
 // Two processes write their keys into one file at the same time: the lock

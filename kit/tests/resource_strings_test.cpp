@@ -92,6 +92,14 @@ TEST_F(ResourceStrings, KitTextsGoThroughTheDefaultDomain) {
     }
 }
 
+// The system's reasons come in the user's language with every letter whole,
+// although the locale that would name their character set is not installed.
+TEST_F(ResourceStrings, SystemReasonsKeepTheirLetters) {
+    InitResourceStrings(LocaleFolder());
+    EXPECT_EQ(SystemErrorText(ENOSPC), QString::fromUtf8("Auf dem Ger\xC3\xA4t ist kein Speicherplatz mehr verf\xC3\xBC"
+                                                         "gbar"));
+}
+
 TEST_F(ResourceStrings, DamagedCatalogsChangeNothing) {
     const QString mo = CompileCatalog("serialport");
     QFile file(mo);
