@@ -125,6 +125,7 @@ void TMainViewForm::CreateReadingComponents() {
 
     auto gif = std::make_unique<kit::TGIFImage>();
     gif->ParseGif(QByteArray::fromRawData(reinterpret_cast<const char*>(BusyStripGif), sizeof BusyStripGif), true);
+    GIFAnimator1->SetAlign(kit::TGIFAnimator::alTop);
     GIFAnimator1->SetAutoSize(false);
     GIFAnimator1->SetStretch(true);
     GIFAnimator1->SetTransparent(false);

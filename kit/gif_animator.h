@@ -28,8 +28,13 @@ class TGIFAnimator : public TImageControl {
     Q_PROPERTY(bool Loop READ Loop WRITE SetLoop)
     Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
     Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
+    Q_PROPERTY(TAlign Align READ Align WRITE SetAlign)
 public:
     using TNotifyEvent = std::function<void(QObject* Sender)>;
+
+    // The side of its parent the animator is aligned to, as a layout places it.
+    enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+    Q_ENUM(TAlign)
 
     explicit TGIFAnimator(QWidget* Parent = nullptr, TTimerWaiter& Waiter = SystemTimerWaiter());
     ~TGIFAnimator() override;
@@ -50,6 +55,15 @@ public:
     void SetLoop(bool Value) { FLoop = Value; }
     int FrameIndex() const { return FFrameIndex; }
     void SetFrameIndex(int Value);
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign Value) { FAlign = Value; }
+
+    // The size an auto-sizing layout may give the animator: the image's
+    // logical screen width unless Align fixes the width (top, bottom,
+    // client), its height unless Align fixes the height (left, right,
+    // client). An empty image leaves both; the kit has no design time to
+    // leave them in as well. Always true: the animator can always be sized.
+    bool FitToImage(int& Width, int& Height);
 
     // The picture (nullptr while none is set); owned.
     TFrameSource* Image() const { return FImage.get(); }
@@ -93,6 +107,7 @@ private:
     std::atomic<bool> FAsyncDrawing{false};
     std::atomic<bool> FLoop{true};
     bool FAutoSize = true;
+    TAlign FAlign = alNone;
     bool FCenter = false;      // control lock
     bool FStretch = false;     // control lock
     bool FTransparent = true;  // control lock
