@@ -45,12 +45,14 @@ public:
     GifItemData Data;
 };
 
-class TGIFFrame {
+class TGIFFrame : public TPersistent {
 public:
     explicit TGIFFrame(TGIFImage* owner);
     TGIFFrame(const TGIFFrame&) = delete;
     TGIFFrame& operator=(const TGIFFrame&) = delete;
-    ~TGIFFrame();
+    ~TGIFFrame() override;
+
+    QString ClassName() const override { return QStringLiteral("TGIFFrame"); }
 
     // Assignment from none (nullptr), another frame, a GIF image or any picture.
     void Assign(TGIFFrame* source);
@@ -190,9 +192,11 @@ private:
     uint16_t FLoopCount = 1;
 };
 
-// Start-up and shut-down of the GIF picture: registers the clipboard format,
-// the class for streaming by name and the "gif" extension ("CompuServe GIF
-// Image"); unregistering removes it from the picture holder.
+// Start-up and shut-down of the GIF picture: registers the frame and image
+// classes for streaming by name, the "gif" extension ("CompuServe GIF Image")
+// and GifClipboardFormat with the image class; unregistering removes the
+// image class from the picture holder. The clipboard format itself needs no
+// registration: Qt names clipboard formats by MIME type.
 void RegisterGifImage();
 void UnregisterGifImage();
 
