@@ -17,7 +17,17 @@ namespace kit {
 // paints it and waits for the new frame's delay. With AsyncDrawing on, each
 // step runs and paints on the timer's thread, so the animation keeps moving
 // while the UI thread is blocked; only the frame-changed event and the end of
-// a non-looping run reach the UI thread, after the step has let go of its locks.
+// a non-looping run reach the UI thread.
+//
+// Unlike a step that tells the UI thread of the new frame before painting it
+// and waits there for the end of a run, each step here fires frame-changed
+// after it has painted and let go of its locks, and posts the end of a
+// non-looping run to the UI thread without waiting for it. A step thus never
+// holds a lock while it waits for the UI thread, so setters and repaints
+// there are never kept waiting by a step that waits for them.
+//
+// With Loop on (the default) a run goes on until Animate is switched off,
+// whatever loop count the picture stores.
 class TGIFAnimator : public TImageControl {
     Q_OBJECT
     Q_PROPERTY(bool AsyncDrawing READ AsyncDrawing WRITE SetAsyncDrawing)

@@ -4,6 +4,10 @@
 // a QImage (indexed or monochrome) on first use, with the encoded data kept so
 // that writing reproduces what was read. Images and frames assigned from one
 // another share their data; the first write to shared data detaches it.
+//
+// A GIF written back keeps the logical screen size it was read with: the
+// screen grows to hold every frame but, rather than shrinking to the frames'
+// extent, keeps a larger size it had.
 
 #include <QByteArray>
 #include <QExplicitlySharedDataPointer>
