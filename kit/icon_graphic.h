@@ -23,8 +23,6 @@ public:
     // Raises when the data hold no icon under TIcon::ClipboardFormat.
     void ReadFromClipboard(const QMimeData& data) override;
 
-    const TIcon& Icon() const { return FIcon; }
-
 private:
     QSize Size() const;
 
