@@ -1,7 +1,8 @@
 // Starts the tool: sets up the kit's translated texts (gettext catalogs, the
-// serial set's start-up) and the toolkit's own, binds the reader libraries,
-// creates the main window and the options dialog, runs the start-up steps
-// (language file, "/AutoRun", first start) and the message loop.
+// serial set's start-up) and the toolkit's own, registers the kit's picture
+// formats, binds the reader libraries, creates the main window and the
+// options dialog, runs the start-up steps (language file, "/AutoRun", first
+// start) and the message loop.
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include "app/options_form.h"
 #include "app/startup.h"
 #include "kit/ini_file.h"
+#include "kit/picture_formats.h"
 #include "kit/resource_strings.h"
 #include "kit/serial_startup.h"
 #include "reader/kev3_dll.h"
@@ -114,6 +116,7 @@ int main(int argc, char* argv[]) {
     const app::TAppPaths paths = app::RunningProgramPaths();
     // Before any other thread runs: it points gettext at the user's language.
     kit::InitResourceStrings(paths.LocaleFolder());
+    kit::RegisterPictureFormats();
     reader::LoadKEV3DLL();
     reader::LoadMifareDLL();
     // The toolkit sees only the program's name: its own options on the
@@ -145,5 +148,6 @@ int main(int argc, char* argv[]) {
     }
     reader::FreeMifareDLL();
     reader::UnloadKEV3DLL();
+    kit::UnregisterPictureFormats();
     return result;
 }

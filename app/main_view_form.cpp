@@ -266,7 +266,6 @@ void TMainViewForm::FillReaderList() {
     if (listed != 0) {
         return;
     }
-    const QString current = CurrentReaderSerial();
     ReadersMemoryData.ClearTable();
     for (qsizetype i = 0; i < serials.size(); ++i) {
         QString info = "UNKNOWN";
@@ -279,11 +278,8 @@ void TMainViewForm::FillReaderList() {
         ReadersMemoryData.FieldByName("Info").SetAsString(info);
         ReadersMemoryData.Post();
     }
-    // The reader in use stays current while it is listed; otherwise the last
-    // one listed is.
-    if (!current.isEmpty()) {
-        ReadersMemoryData.FindByKey("SerialNumber", current);
-    }
+    // The last row appended stays current, whichever reader was chosen
+    // before: that is the reader the reading commands use.
     if (!errors.isEmpty()) {
         throw kit::Exception(errors.join('\n'));
     }

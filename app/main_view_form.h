@@ -89,10 +89,10 @@ public:
     void SetMode(std::uint8_t Mode);
     void SetBusyAnimation(bool On);
     void UpdateControls();
-    // Refills the reader list with every reader that can be listed; the
-    // reader that was current stays so while it is listed, else the last one
-    // listed becomes current. Errors of the reader layer pass to the caller
-    // once the list is filled (mode idle).
+    // Refills the reader list with every reader that can be listed; the last
+    // one listed becomes current, even when another row was chosen before,
+    // and the reading commands use it until the user picks another. Errors of
+    // the reader layer pass to the caller once the list is filled (mode idle).
     void RefreshReaderList();
     void UpdateCardCount();
     // The language selector with Cancel disabled.

@@ -18,9 +18,10 @@
 namespace app {
 namespace {
 
-// The busy strip's picture: a light band running along a blue strip.
-const unsigned char BusyStripGif[] = {
-#include "busy_strip_gif.inc"
+// The busy strip's picture, a light band running along a blue strip, as
+// form data: the GIF's length and the GIF.
+const unsigned char BusyStripForm[] = {
+#include "busy_strip_form.inc"
 };
 
 // The icon's animation: the program's icon with its signal light stepping
@@ -124,7 +125,11 @@ void TMainViewForm::CreateReadingComponents() {
     ProxyTimer->setInterval(ProxyTimerInterval);
 
     auto gif = std::make_unique<kit::TGIFImage>();
-    gif->ParseGif(QByteArray::fromRawData(reinterpret_cast<const char*>(BusyStripGif), sizeof BusyStripGif), true);
+    QByteArray form = QByteArray::fromRawData(reinterpret_cast<const char*>(BusyStripForm), sizeof BusyStripForm);
+    QBuffer formStream(&form);
+    formStream.open(QIODevice::ReadOnly);
+    gif->ReadFormData(formStream);
+    GIFAnimator1->SetAlign(kit::TGIFAnimator::alTop);
     GIFAnimator1->SetAutoSize(false);
     GIFAnimator1->SetStretch(true);
     GIFAnimator1->SetTransparent(false);

@@ -73,6 +73,12 @@ EConvertError NotAnInteger(std::string_view Text) {
                              .arg(QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()))));
 }
 
+EConvertError NotACount(std::string_view Text) {
+    return EConvertError(QStringLiteral("Repeat count '%1' is not in the range 0 to %2")
+                             .arg(QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size())))
+                             .arg(std::numeric_limits<std::uint16_t>::max()));
+}
+
 void Report(const TKeyOutput& Output, const std::string& Message) {
     if (Output.Report) {
         Output.Report(Message);
@@ -191,7 +197,7 @@ std::size_t TInterpreter::BraceGroup(std::string_view Text, std::size_t Start) {
         const std::string_view countText = std::string_view(name).substr(blank + 1);
         const std::int32_t value = StrToInt(countText);
         if (value < 0 || value > std::numeric_limits<std::uint16_t>::max()) {
-            throw NotAnInteger(countText);
+            throw NotACount(countText);
         }
         count = static_cast<std::uint16_t>(value);
         name.resize(blank);

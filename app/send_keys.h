@@ -38,8 +38,11 @@ struct TKeyOutput {
 // Types a keystroke string into the window that has the keyboard focus.
 // Returns false for an empty string, a brace group without its closing brace
 // and a keyboard that cannot be typed on (each reported); true otherwise.
-// A repeat count that is not an integer raises EConvertError. Modifiers the
-// string pressed are released on every way out.
+// A repeat count that is not an integer raises EConvertError. So does a
+// count outside 0 to 65535, with "Repeat count '<count>' is not in the range 0
+// to 65535", rather than being cut to its low 16 bits: {ENTER -1} would
+// otherwise type 65,535 Enters, which no caller means.
+// Modifiers the string pressed are released on every way out.
 bool SendKeys(std::string_view Text, bool Wait, const TKeyOutput& Output);
 
 }  // namespace app

@@ -176,6 +176,21 @@ void TGIFAnimator::AdjustSize() {
     resize(Logical);
 }
 
+bool TGIFAnimator::FitToImage(int& Width, int& Height) {
+    std::lock_guard<std::recursive_mutex> ImageGuard(FImageLock);
+    if (!FImage || FImage->Empty()) {
+        return true;
+    }
+    const QSize Logical = FImage->LogicalSize();
+    if (FAlign == alNone || FAlign == alLeft || FAlign == alRight) {
+        Width = Logical.width();
+    }
+    if (FAlign == alNone || FAlign == alTop || FAlign == alBottom) {
+        Height = Logical.height();
+    }
+    return true;
+}
+
 QSize TGIFAnimator::sizeHint() const {
     auto& ImageLock = const_cast<std::recursive_mutex&>(FImageLock);
     std::lock_guard<std::recursive_mutex> ImageGuard(ImageLock);

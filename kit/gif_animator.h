@@ -17,7 +17,17 @@ namespace kit {
 // paints it and waits for the new frame's delay. With AsyncDrawing on, each
 // step runs and paints on the timer's thread, so the animation keeps moving
 // while the UI thread is blocked; only the frame-changed event and the end of
-// a non-looping run reach the UI thread, after the step has let go of its locks.
+// a non-looping run reach the UI thread.
+//
+// Unlike a step that tells the UI thread of the new frame before painting it
+// and waits there for the end of a run, each step here fires frame-changed
+// after it has painted and let go of its locks, and posts the end of a
+// non-looping run to the UI thread without waiting for it. A step thus never
+// holds a lock while it waits for the UI thread, so setters and repaints
+// there are never kept waiting by a step that waits for them.
+//
+// With Loop on (the default) a run goes on until Animate is switched off,
+// whatever loop count the picture stores.
 class TGIFAnimator : public TImageControl {
     Q_OBJECT
     Q_PROPERTY(bool AsyncDrawing READ AsyncDrawing WRITE SetAsyncDrawing)
@@ -28,8 +38,13 @@ class TGIFAnimator : public TImageControl {
     Q_PROPERTY(bool Loop READ Loop WRITE SetLoop)
     Q_PROPERTY(bool Stretch READ Stretch WRITE SetStretch)
     Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
+    Q_PROPERTY(TAlign Align READ Align WRITE SetAlign)
 public:
     using TNotifyEvent = std::function<void(QObject* Sender)>;
+
+    // The side of its parent the animator is aligned to, as a layout places it.
+    enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+    Q_ENUM(TAlign)
 
     explicit TGIFAnimator(QWidget* Parent = nullptr, TTimerWaiter& Waiter = SystemTimerWaiter());
     ~TGIFAnimator() override;
@@ -50,6 +65,15 @@ public:
     void SetLoop(bool Value) { FLoop = Value; }
     int FrameIndex() const { return FFrameIndex; }
     void SetFrameIndex(int Value);
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign Value) { FAlign = Value; }
+
+    // The size an auto-sizing layout may give the animator: the image's
+    // logical screen width unless Align fixes the width (top, bottom,
+    // client), its height unless Align fixes the height (left, right,
+    // client). An empty image leaves both; the kit has no design time to
+    // leave them in as well. Always true: the animator can always be sized.
+    bool FitToImage(int& Width, int& Height);
 
     // The picture (nullptr while none is set); owned.
     TFrameSource* Image() const { return FImage.get(); }
@@ -93,6 +117,7 @@ private:
     std::atomic<bool> FAsyncDrawing{false};
     std::atomic<bool> FLoop{true};
     bool FAutoSize = true;
+    TAlign FAlign = alNone;
     bool FCenter = false;      // control lock
     bool FStretch = false;     // control lock
     bool FTransparent = true;  // control lock

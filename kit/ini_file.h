@@ -28,7 +28,9 @@ public:
 //   its first line end, new files get LF;
 // - text is UTF-8, or Windows-1252 when the file is no valid UTF-8 (a BOM is
 //   skipped and kept); a written file is always UTF-8, so a write leaves
-//   every value it does not change as it read before.
+//   every value it does not change as it read before;
+// - unlike with the private-profile functions, values are read whole, with
+//   no cut at 2,047 characters.
 //
 // Every call works on the file itself: reads read it, each write re-reads it,
 // changes it and replaces it through a temporary file and a rename, holding

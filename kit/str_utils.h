@@ -74,4 +74,8 @@ struct TRect {
 inline int RectWidth(const TRect& R) { return R.Right - R.Left; }
 inline int RectHeight(const TRect& R) { return R.Bottom - R.Top; }
 
+// A built-in text as the kit stores it: the text itself, untranslated.
+// ResourceString (kit/resource_strings.h) gives its translation.
+inline QString ResourceText(const QString& Text) { return Text; }
+
 }  // namespace kit

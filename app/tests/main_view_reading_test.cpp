@@ -13,6 +13,7 @@
 #include "app/main_view_form.h"
 #include "app/options_form.h"
 #include "app/tests/window_test_support.h"
+#include "kit/gif_frame_source.h"
 #include "sim/ftdi/ftdi_sim_control.h"
 #include "sim/kev3/kev3_sim_control.h"
 
@@ -236,6 +237,29 @@ TEST_F(MainViewReading, TrayIconCarriesTheMenuAndDrivesReadingWhileHidden) {
     EXPECT_TRUE(FView->GIFAnimator1->isVisible());
     FView->Stopreading1->trigger();
     EXPECT_TRUE(Idle());
+}
+
+TEST_F(MainViewReading, TheBusyStripLoopsElevenFullWidthFramesOfA600By1Screen) {
+    auto* source = dynamic_cast<kit::TGIFFrameSource*>(FView->GIFAnimator1->Image());
+    ASSERT_NE(source, nullptr);
+    kit::TGIFImage& gif = source->Image();
+    EXPECT_EQ(gif.FormatVersion(), 2);
+    EXPECT_EQ(QSize(gif.LogicalWidth(), gif.LogicalHeight()), QSize(600, 1));
+    EXPECT_EQ(gif.GlobalData().ColorTable.Count, 256);
+    EXPECT_TRUE(gif.LoopEnabled());
+    EXPECT_EQ(gif.LoopCount(), 1000);
+    EXPECT_FALSE(gif.GlobalData().CommentLines.empty());  // a comment after the last frame
+    ASSERT_EQ(gif.FrameCount(), 11);
+    for (int i = 0; i < gif.FrameCount(); ++i) {
+        kit::TGIFFrame* frame = gif.FrameAt(i);
+        EXPECT_EQ(QRect(frame->Origin(), QSize(frame->FrameWidth(), frame->FrameHeight())), QRect(0, 0, 600, 1));
+        EXPECT_FALSE(frame->IsDamaged()) << i;
+        EXPECT_EQ(frame->DelayMs(), 60u) << i;
+        EXPECT_EQ(frame->TransparentKey(), kit::clNone) << i;
+        EXPECT_EQ(frame->DisposalMode(), 0) << i;
+    }
+    // The loop count is only stored: the strip runs until reading stops.
+    EXPECT_TRUE(FView->GIFAnimator1->Loop());
 }
 
 TEST_F(MainViewReading, WithoutANotificationAreaMinimiseNeverHides) {

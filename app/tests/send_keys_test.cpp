@@ -195,16 +195,17 @@ TEST_F(SendKeysTest, RepeatCountsAreIntegersFrom0To65535) {
     }
 }
 
-TEST_F(SendKeysTest, BadCountFailsWithTheConversionErrorAfterReleasingPrefixes) {
+TEST_F(SendKeysTest, BadCountFailsWithEConvertErrorAfterReleasingPrefixes) {
     const std::vector<std::tuple<std::string, std::string, std::string>> cases{
         {"{ENTER X}", "", "'X' is not a valid integer value"},
         {"a{ENTER q}", "D65 U65", "'Q' is not a valid integer value"},
         {"+{ENTER 3 }", "D16 U16", "'3 ' is not a valid integer value"},
         {"^(+{ENTER }", "D17 D16 U16 U17", "'' is not a valid integer value"},
         {"{XYZ 2147483648}", "", "'2147483648' is not a valid integer value"},
-        {"+{ENTER -1}", "D16 U16", "'-1' is not a valid integer value"},
-        {"{ENTER 65536}", "", "'65536' is not a valid integer value"},
-        {"%{A 100000}", "D18 U18", "'100000' is not a valid integer value"}};
+        // Integers, but no count: the message names the range.
+        {"+{ENTER -1}", "D16 U16", "Repeat count '-1' is not in the range 0 to 65535"},
+        {"{ENTER 65536}", "", "Repeat count '65536' is not in the range 0 to 65535"},
+        {"%{A $186A0}", "D18 U18", "Repeat count '$186A0' is not in the range 0 to 65535"}};
     for (const auto& [text, events, message] : cases) {
         FSink.Events.clear();
         try {

@@ -259,6 +259,10 @@ TALVO_MIFARE_API int32_t setReaderUidTerminal(uint8_t address, const char* answe
 
 /* Writes "Talvo Mifare Lib ver - " and the library file's version
  * (major.minor.release.build) into text, a buffer of size characters.
+ * The version is read from the library's own file, the one the loader
+ * mapped, rather than from a file looked up by the library's usual name: so
+ * a copy under another name still reports its version, and never another
+ * copy's.
  * 0: the whole text and a NUL were written.
  * 1: text is NULL or size < 1 (nothing written), the library file has no
  *    version block (nothing written), or the text did not fit (cut to size - 1

@@ -348,6 +348,12 @@ void ParseGifBytes(std::span<const uint8_t> data, GifFile& file, bool tolerateDa
                 screen.CommentLines.insert(screen.CommentLines.end(), extension.SubBlocks.begin(),
                                            extension.SubBlocks.end());
             }
+            // The byte that ended the group starts no block: it is passed over,
+            // so that a further group can follow. That group is dropped once
+            // the image comment has lines.
+            if (introducer != 0 && introducer != IntroTrailer) {
+                introducer = reader.AtEnd() ? IntroTrailer : reader.NextIntroducer();
+            }
         } else if (introducer != 0 && introducer != IntroTrailer) {
             throw EGifError(GifMessages::StreamRead);
         }

@@ -125,6 +125,9 @@ int TableBitsFor(int count);
 
 // Parses a whole GIF into file (which should be fresh). Frames are appended as
 // they are read, so after an error file holds the frames read before it.
+// A frame whose data end inside a sub-block keeps the sub-blocks before it
+// and, unlike the data as read, ends with a zero terminator, so that it is
+// written back as a well-formed stream.
 void ParseGifBytes(std::span<const uint8_t> data, GifFile& file, bool tolerateDamaged);
 
 // Brings a frame's graphic control extension in line with its delay, key colour

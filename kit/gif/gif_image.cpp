@@ -720,6 +720,7 @@ void TGIFImage::ParseGif(const QByteArray& data, bool decodeFirst) {
 
 void RegisterGifImage() {
     const TGraphicFactory factory = [] { return std::make_unique<TGIFImage>(); };
+    TPictureRegistry::RegisterClass(QStringLiteral("TGIFFrame"), [] { return std::make_unique<TGIFFrame>(nullptr); });
     TPictureRegistry::RegisterClass(QStringLiteral("TGIFImage"), factory);
     TPictureRegistry::RegisterFileFormat(QStringLiteral("gif"), QStringLiteral("CompuServe GIF Image"),
                                          QStringLiteral("TGIFImage"), factory);

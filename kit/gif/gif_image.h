@@ -4,6 +4,10 @@
 // a QImage (indexed or monochrome) on first use, with the encoded data kept so
 // that writing reproduces what was read. Images and frames assigned from one
 // another share their data; the first write to shared data detaches it.
+//
+// A GIF written back keeps the logical screen size it was read with: the
+// screen grows to hold every frame but, rather than shrinking to the frames'
+// extent, keeps a larger size it had.
 
 #include <QByteArray>
 #include <QExplicitlySharedDataPointer>
@@ -45,12 +49,14 @@ public:
     GifItemData Data;
 };
 
-class TGIFFrame {
+class TGIFFrame : public TPersistent {
 public:
     explicit TGIFFrame(TGIFImage* owner);
     TGIFFrame(const TGIFFrame&) = delete;
     TGIFFrame& operator=(const TGIFFrame&) = delete;
-    ~TGIFFrame();
+    ~TGIFFrame() override;
+
+    QString ClassName() const override { return QStringLiteral("TGIFFrame"); }
 
     // Assignment from none (nullptr), another frame, a GIF image or any picture.
     void Assign(TGIFFrame* source);
@@ -190,9 +196,11 @@ private:
     uint16_t FLoopCount = 1;
 };
 
-// Start-up and shut-down of the GIF picture: registers the clipboard format,
-// the class for streaming by name and the "gif" extension ("CompuServe GIF
-// Image"); unregistering removes it from the picture holder.
+// Start-up and shut-down of the GIF picture: registers the frame and image
+// classes for streaming by name, the "gif" extension ("CompuServe GIF Image")
+// and GifClipboardFormat with the image class; unregistering removes the
+// image class from the picture holder. The clipboard format itself needs no
+// registration: Qt names clipboard formats by MIME type.
 void RegisterGifImage();
 void UnregisterGifImage();
 

@@ -188,7 +188,7 @@ struct Registry {
     QMutex Lock;
     QMap<QString, FileFormat> Extensions;             // lower-case extension without the dot
     QList<std::pair<QString, ClassEntry>> Clipboard;  // MIME type -> class, in registration order
-    QMap<QString, TGraphicFactory> Classes;
+    QMap<QString, TPersistentFactory> Classes;
 };
 
 Registry& TheRegistry() {
@@ -220,7 +220,7 @@ void TPictureRegistry::RegisterClipboardFormat(const QString& mimeType, const QS
     registry.Clipboard.append({mimeType, {className, factory}});
 }
 
-void TPictureRegistry::RegisterClass(const QString& className, const TGraphicFactory& factory) {
+void TPictureRegistry::RegisterClass(const QString& className, const TPersistentFactory& factory) {
     Registry& registry = TheRegistry();
     QMutexLocker locker(&registry.Lock);
     registry.Classes.insert(className, factory);
@@ -258,7 +258,7 @@ std::unique_ptr<TGraphic> TPictureRegistry::CreateForClipboard(const QMimeData& 
     return nullptr;
 }
 
-std::unique_ptr<TGraphic> TPictureRegistry::CreateByClassName(const QString& className) {
+std::unique_ptr<TPersistent> TPictureRegistry::CreateByClassName(const QString& className) {
     Registry& registry = TheRegistry();
     QMutexLocker locker(&registry.Lock);
     auto found = registry.Classes.constFind(className);

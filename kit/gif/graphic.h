@@ -45,7 +45,15 @@ static_assert(GifColorNone == clNone);
 
 enum class TProgressStage { psStarting, psRunning, psEnding };
 
-class TGraphic {
+// What the class registry creates by name: pictures and the GIF frames.
+class TPersistent {
+public:
+    virtual ~TPersistent() = default;
+    // The name under which the class registers for streaming.
+    virtual QString ClassName() const = 0;
+};
+
+class TGraphic : public TPersistent {
 public:
     using TNotifyEvent = std::function<void(TGraphic* sender)>;
     using TProgressEvent = std::function<void(TGraphic* sender, TProgressStage stage, int percent, bool redrawNow,
@@ -54,10 +62,6 @@ public:
     TGraphic() = default;
     TGraphic(const TGraphic&) = delete;
     TGraphic& operator=(const TGraphic&) = delete;
-    virtual ~TGraphic() = default;
-
-    // The class name under which the picture registers for streaming.
-    virtual QString ClassName() const = 0;
 
     // Takes over the content of source (none empties); the default hands the
     // assignment to the source's CopyInto.
@@ -136,6 +140,7 @@ public:
 };
 
 using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;
+using TPersistentFactory = std::function<std::unique_ptr<TPersistent>()>;
 
 // Where picture holders find the classes for extensions, clipboard formats
 // and class names.
@@ -145,7 +150,7 @@ public:
                                    const TGraphicFactory& factory);
     static void RegisterClipboardFormat(const QString& mimeType, const QString& className,
                                         const TGraphicFactory& factory);
-    static void RegisterClass(const QString& className, const TGraphicFactory& factory);
+    static void RegisterClass(const QString& className, const TPersistentFactory& factory);
     // Removes the class's file and clipboard formats.
     static void UnregisterGraphicClass(const QString& className);
 
@@ -153,7 +158,7 @@ public:
     static std::unique_ptr<TGraphic> CreateForExtension(const QString& extension);
     static QString DescriptionOf(const QString& extension);
     static std::unique_ptr<TGraphic> CreateForClipboard(const QMimeData& data);
-    static std::unique_ptr<TGraphic> CreateByClassName(const QString& className);
+    static std::unique_ptr<TPersistent> CreateByClassName(const QString& className);
 };
 
 // A picture holder: loads and saves any registered picture class by file

@@ -336,6 +336,26 @@ TEST_F(GifAnimatorTest, AutoSizeTakesTheLogicalScreen) {
     EXPECT_EQ(Animator->size(), QSize(8, 4));
 }
 
+TEST_F(GifAnimatorTest, FitToImageTakesTheScreenSidesTheAlignmentLeavesFree) {
+    int Width = 50;
+    int Height = 60;
+    Animator->SetImage(std::make_unique<TFakeFrameSource>());
+    EXPECT_TRUE(Animator->FitToImage(Width, Height));
+    EXPECT_EQ(QSize(Width, Height), QSize(50, 60)) << "empty image";
+    Animator->SetImage(Strip(2, 60));
+    const std::pair<TGIFAnimator::TAlign, QSize> Cases[] = {
+        {TGIFAnimator::alNone, {8, 4}}, {TGIFAnimator::alLeft, {8, 60}},   {TGIFAnimator::alRight, {8, 60}},
+        {TGIFAnimator::alTop, {50, 4}}, {TGIFAnimator::alBottom, {50, 4}}, {TGIFAnimator::alClient, {50, 60}},
+    };
+    for (const auto& [Align, Expected] : Cases) {
+        Width = 50;
+        Height = 60;
+        Animator->SetAlign(Align);
+        EXPECT_TRUE(Animator->FitToImage(Width, Height));
+        EXPECT_EQ(QSize(Width, Height), Expected) << Align;
+    }
+}
+
 // The UI thread asks for sizes, delays and pictures while the timer thread
 // steps through frames that decode on first use (run under ThreadSanitizer).
 TEST(GifAnimatorDecodeTest, UiThreadReadsWhileTheTimerThreadDecodes) {

@@ -11,6 +11,7 @@
 
 #include "kit/ini_file.h"
 #include "kit/serial_startup.h"
+#include "kit/str_utils.h"
 #include "kit/system_files.h"
 
 namespace kit {
@@ -82,6 +83,7 @@ TEST_F(ResourceStrings, KitTextsGoThroughTheDefaultDomain) {
     CompileCatalog("default");
     InitResourceStrings(LocaleFolder());
     EXPECT_EQ(ResourceString("Unable to open com port"), German);
+    EXPECT_EQ(ResourceText("Unable to open com port"), "Unable to open com port");
     const QString unreachable = FDir.path() + "/missing/x.cfg";
     try {
         TIniFile(unreachable).WriteString("S", "K", "v");

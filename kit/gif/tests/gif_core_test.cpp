@@ -318,15 +318,20 @@ TEST(GifStream, KeepsOnlyTheExtensionsThatMatter) {
 }
 
 TEST(GifStream, PlacesComments) {
-    Bytes trailing = Comment("one");
+    const Bytes trailing = Comment("one");
     const Bytes second = Comment("two");
     const GifFile file = Parse(SmallGif(Comment("frame"), trailing));
     EXPECT_EQ(file.Frames.at(0).Frame.Extensions.at(0).SubBlocks, std::vector<std::string>{"frame"});
     EXPECT_EQ(file.Screen.CommentLines, std::vector<std::string>{"one"});
-    Bytes twoGroups = SmallGif({}, trailing);
-    twoGroups.pop_back();
-    twoGroups.push_back(0x2C);  // anything but an extension after the first group
-    twoGroups.insert(twoGroups.end() - 1, second.begin(), second.end());
+    // Two trailing groups, parted by a byte that starts no block: the second is
+    // dropped when the first gave the image comment its lines.
+    const auto twoGroups = [&second](Bytes first) {
+        first.push_back('x');
+        first.insert(first.end(), second.begin(), second.end());
+        return SmallGif({}, first);
+    };
+    EXPECT_EQ(Parse(twoGroups(trailing)).Screen.CommentLines, std::vector<std::string>{"one"});
+    EXPECT_EQ(Parse(twoGroups(Control(0, 5, 0))).Screen.CommentLines, std::vector<std::string>{"two"});
     Bytes both = Comment("one");
     both.insert(both.end(), second.begin(), second.end());
     EXPECT_EQ(Parse(SmallGif({}, both)).Screen.CommentLines, (std::vector<std::string>{"one", "\r\n\r\n", "two"}));

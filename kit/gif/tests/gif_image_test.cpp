@@ -419,6 +419,7 @@ TEST(PictureRegistry, FindsPicturesByExtensionClipboardAndName) {
     RegisterJpegImage();
     EXPECT_EQ(TPictureRegistry::DescriptionOf("GIF"), "CompuServe GIF Image");
     ASSERT_NE(TPictureRegistry::CreateByClassName("TGIFImage"), nullptr);
+    EXPECT_NE(dynamic_cast<TGIFFrame*>(TPictureRegistry::CreateByClassName("TGIFFrame").get()), nullptr);
     EXPECT_EQ(TPictureRegistry::CreateForExtension(".jpg")->ClassName(), "TJPEGImage");
     EXPECT_EQ(TPictureRegistry::CreateForExtension("jpeg")->ClassName(), "TJPEGImage");
     QMimeData gifData;
