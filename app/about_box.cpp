@@ -8,6 +8,8 @@
 #include "app/app_icon.h"
 #include "app/localization.h"
 #include "app/named.h"
+#include "app/window_position.h"
+#include "kit/elided_controls.h"
 #include "reader/app_info_utils.h"
 
 namespace app {
@@ -15,10 +17,13 @@ namespace {
 
 constexpr const char* Section = "About";
 
+// The client area the box is designed with; translated texts may need more.
+const QSize DesignSize(298, 191);
+
 QString Tr(const char* Key, const QString& Current) { return TLocalization::Translate(Section, Key, Current); }
 
 QLabel* BoldLabel(const QString& Text, QWidget* Parent) {
-    auto* label = new QLabel(Text, Parent);
+    auto* label = new kit::TElidedLabel(Text, Parent);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
@@ -36,8 +41,8 @@ TAboutBox::TAboutBox(TAppServices& Services, QWidget* Parent) : QDialog(Parent),
     ProgramIcon->setPixmap(AppIcon().pixmap(32, 32));
     ProductName = Named(BoldLabel("Talvo Zintareko", panel), "ProductName");
     Version = Named(BoldLabel("Version", panel), "Version");
-    Copyright = Named(new QLabel("Copyright (C) 2026 Talvo", panel), "Copyright");
-    OKButton = Named(new QPushButton("OK", this), "OKButton");
+    Copyright = Named(new kit::TElidedLabel("Copyright (C) 2026 Talvo", panel), "Copyright");
+    OKButton = Named(new kit::TElidedPushButton("OK", this), "OKButton");
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -52,7 +57,7 @@ TAboutBox::TAboutBox(TAppServices& Services, QWidget* Parent) : QDialog(Parent),
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(panel, 1);
     layout->addWidget(OKButton, 0, Qt::AlignHCenter);
-    resize(298, 191);
+    resize(DesignSize);
 }
 
 void TAboutBox::showEvent(QShowEvent* Event) {
@@ -78,6 +83,7 @@ void TAboutBox::FormShow() {
         reader::TAppInfoUtils::PadBuildNumber(version.toStdString(), padded);
     }
     Version->setText(Tr("Version", "Version") + " " + QString::fromStdString(padded));
+    FitToTexts(*this, DesignSize);
 }
 
 }  // namespace app

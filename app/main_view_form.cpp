@@ -192,7 +192,7 @@ void TMainViewForm::ShowModeStatus() {
         default:
             return;
     }
-    FStatusPanel->SetFullText(text);
+    FStatusPanel->setText(text);
     FStatusPanel->repaint();
 }
 

@@ -16,9 +16,9 @@
 #include "app/app_paths.h"
 #include "app/app_services.h"
 #include "app/card_output.h"
-#include "app/elided_label.h"
 #include "kit/db/db_grid.h"
 #include "kit/db/memory_data.h"
+#include "kit/elided_controls.h"
 #include "kit/gif_animator.h"
 #include "kit/tray_icon.h"
 
@@ -136,7 +136,7 @@ public:
     std::uint8_t Mode() const { return FMode; }
     bool BusyAnimation() const { return FBusyAnimation; }
     bool Initialized() const { return FInitialized; }
-    QString StatusText() const { return FStatusPanel->FullText(); }
+    QString StatusText() const { return FStatusPanel->text(); }
 
     // The minimise command's value.
     static constexpr unsigned SC_MINIMIZE = 0xF020;
@@ -180,7 +180,7 @@ private:
 
     const TAppPaths& FPaths;
     TAppServices& FServices;
-    TElidedLabel* FStatusPanel = nullptr;
+    kit::TElidedLabel* FStatusPanel = nullptr;
     std::uint8_t FMode = ModeIdle;
     bool FInitialized = false;
     bool FShownBefore = false;

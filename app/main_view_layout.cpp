@@ -20,7 +20,7 @@ const QColor HotLight(0x00, 0x66, 0xCC);
 // A list label: bold text in the window colour on the hot-light colour. The
 // background is the palette's Window role, which the reading loop recolours.
 QLabel* ListLabel(const QString& Text, const char* Name, QWidget* Parent) {
-    auto* label = Named(new QLabel(Text, Parent), Name);
+    auto* label = Named(new kit::TElidedLabel(Text, Parent), Name);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
@@ -34,8 +34,7 @@ QLabel* ListLabel(const QString& Text, const char* Name, QWidget* Parent) {
 }
 
 QToolButton* ToolButton(const QString& Caption, QStyle::StandardPixmap Image, const char* Name, QToolBar* Bar) {
-    auto* button = Named(new QToolButton(Bar), Name);
-    button->setText(Caption);
+    auto* button = Named(new kit::TElidedToolButton(Caption, Bar), Name);
     button->setIcon(Bar->style()->standardIcon(Image));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Bar->addWidget(button);
@@ -98,7 +97,7 @@ void TMainViewForm::CreateComponents() {
     setCentralWidget(splitter);
 
     StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
-    FStatusPanel = new TElidedLabel("Ready", StatusBar1);
+    FStatusPanel = new kit::TElidedLabel("Ready", StatusBar1);
     StatusBar1->addWidget(FStatusPanel, 1);
     setStatusBar(StatusBar1);
 }

@@ -11,6 +11,7 @@
 
 #include "app/localization.h"
 #include "app/named.h"
+#include "app/window_position.h"
 
 namespace app {
 
@@ -73,8 +74,8 @@ TOptionsForm::TOptionsForm(const QString& SettingsFile, TAppServices& Services, 
     FileImage = Image("document-save", QStyle::SP_DialogSaveButton, "FileImage", this);
     SoundImage = Image("audio-volume-high", QStyle::SP_MediaVolume, "SoundImage", this);
     AutoRunImage = Image("system-run", QStyle::SP_MediaPlay, "AutoRunImage", this);
-    OKButton = Named(new QPushButton("OK", this), "OKButton");
-    CancelButton = Named(new QPushButton("Cancel", this), "CancelButton");
+    OKButton = Named(new kit::TElidedPushButton("OK", this), "OKButton");
+    CancelButton = Named(new kit::TElidedPushButton("Cancel", this), "CancelButton");
 
     CopyToClipboardCheckBox->setChecked(true);
     CopyToTextBoxCheckBox->setChecked(true);
@@ -159,8 +160,7 @@ void TOptionsForm::FormShow() {
 }
 
 void TOptionsForm::FitToTexts() {
-    layout()->activate();
-    setFixedSize(DesignSize.expandedTo(sizeHint()));
+    setFixedSize(FittedSize(*this, DesignSize));
     // Centred on the main window again, now that the size is known.
     adjustPosition(parentWidget());
 }

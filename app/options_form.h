@@ -53,8 +53,8 @@ public:
 private:
     void FormCreate(const QString& SettingsFile);
     void FormShow();
-    // Takes the design size, or more where the texts need it; the user
-    // cannot resize the dialog.
+    // Takes the design size, or more where the texts need it, no larger than
+    // the screen; the user cannot resize the dialog.
     void FitToTexts();
     void FormCloseQuery();
 

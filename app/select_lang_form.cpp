@@ -7,12 +7,17 @@
 
 #include "app/localization.h"
 #include "app/named.h"
+#include "app/window_position.h"
+#include "kit/elided_controls.h"
 #include "kit/system_files.h"
 
 namespace app {
 namespace {
 
 constexpr const char* Section = "SelectLangForm";
+
+// The client area the selector is designed with; translated texts may need more.
+const QSize DesignSize(305, 124);
 
 QString Tr(const char* Key, const QString& Current) { return TLocalization::Translate(Section, Key, Current); }
 
@@ -42,13 +47,13 @@ TSelectLangForm::TSelectLangForm(const TAppPaths& Paths, TAppServices& Services,
     setObjectName("SelectLangForm");
     setWindowTitle("Language selector");
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint);
-    LabelSelectLanguage = Named(new QLabel("Select language:", this), "LabelSelectLanguage");
+    LabelSelectLanguage = Named(new kit::TElidedLabel("Select language:", this), "LabelSelectLanguage");
     outLangBox = Named(new QComboBox(this), "outLangBox");
     outLangBox->addItem("<Select Language>");
     LabelSelectLanguage->setBuddy(outLangBox);
-    Button1 = Named(new QPushButton("OK", this), "Button1");
+    Button1 = Named(new kit::TElidedPushButton("OK", this), "Button1");
     Button1->setEnabled(false);
-    Button2 = Named(new QPushButton("Cancel", this), "Button2");
+    Button2 = Named(new kit::TElidedPushButton("Cancel", this), "Button2");
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -59,7 +64,7 @@ TSelectLangForm::TSelectLangForm(const TAppPaths& Paths, TAppServices& Services,
     layout->addWidget(outLangBox);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    resize(305, 124);
+    resize(DesignSize);
 
     connect(outLangBox, &QComboBox::currentIndexChanged, this, [this] { outLangBoxChange(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
@@ -84,6 +89,7 @@ void TSelectLangForm::FormShow() {
     TranslateForm();
     outLangBox->setItemText(0, Messages().SelectLanguage);
     outLangBox->setCurrentIndex(0);
+    FitToTexts(*this, DesignSize);
 }
 
 void TSelectLangForm::TranslateForm() {

@@ -13,4 +13,12 @@ namespace app {
 // of another window of the same desktop).
 void CentreWindow(QWidget& Window, const QRect& Area, QSize FrameExtra = {});
 
+// The size a dialog is shown at: its design size, or more where its texts
+// need it, but no larger than the available area of its screen; texts that
+// do not fit then are cut (kit/elided_controls.h).
+QSize FittedSize(QWidget& Window, QSize Design);
+// Gives a window that is being shown its fitted size, its centre staying
+// where it was.
+void FitToTexts(QWidget& Window, QSize Design);
+
 }  // namespace app

@@ -40,30 +40,64 @@ qint64 Gap(qint64 Start, qint64 Size, qint64 AreaStart, qint64 AreaSize) {
     return std::max({AreaStart + 1 - (Start + Size), Start + 1 - (AreaStart + AreaSize), qint64{0}});
 }
 
-// The geometry a window asked for at (Left, Top) with Width x Height gets:
-// no larger than the free area of the nearest screen, and moved into that
-// area when it would not overlap it; a window that fits and overlaps stays as
-// asked. 64-bit, because the values come from a settings file that may hold
-// any 32-bit numbers.
-QRect PlaceOnScreen(qint64 Left, qint64 Top, qint64 Width, qint64 Height) {
-    QRect area;
-    double nearest = std::numeric_limits<double>::infinity();
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect available = screen->availableGeometry();
-        const auto dx = static_cast<double>(Gap(Left, Width, available.left(), available.width()));
-        const auto dy = static_cast<double>(Gap(Top, Height, available.top(), available.height()));
-        if (dx * dx + dy * dy < nearest) {
-            nearest = dx * dx + dy * dy;
-            area = available;
+// Start moved so that the span [Start, Start + Size) lies within the area
+// span where it fits, else begins where the area does.
+qint64 MoveInto(qint64 Start, qint64 Size, qint64 AreaStart, qint64 AreaSize) {
+    return std::max(AreaStart, std::min(Start, AreaStart + AreaSize - Size));
+}
+
+// The geometry a window asked for at (Left, Top) with Width x Height gets on
+// screens with the free areas Areas. The screens count as one desktop: the
+// window is kept no larger than the box around all areas, and one that
+// overlaps any screen stays where it is, a window over two screens too. One
+// off every screen is moved into the nearest area (as far as it fits there,
+// and no further right or down than the desktop reaches). Last, a top edge,
+// where the title bar is, that lies on no screen while a screen that the
+// window spans begins below it comes down to that screen's top. 64-bit,
+// because the values come from a settings file that may hold any 32-bit
+// numbers.
+QRect PlaceOnScreen(qint64 Left, qint64 Top, qint64 Width, qint64 Height, const QList<QRect>& Areas) {
+    QRect desktop;
+    for (const QRect& area : Areas) {
+        desktop |= area;
+    }
+    Width = std::clamp<qint64>(Width, 0, desktop.width());
+    Height = std::clamp<qint64>(Height, 0, desktop.height());
+    const auto spans = [&](const QRect& Area) { return Gap(Left, Width, Area.left(), Area.width()) == 0; };
+    const auto distance = [&](const QRect& Area) {
+        const auto dx = static_cast<double>(Gap(Left, Width, Area.left(), Area.width()));
+        const auto dy = static_cast<double>(Gap(Top, Height, Area.top(), Area.height()));
+        return dx * dx + dy * dy;
+    };
+    if (!Areas.isEmpty() &&
+        std::none_of(Areas.begin(), Areas.end(), [&](const QRect& A) { return distance(A) == 0; })) {
+        const QRect area = *std::min_element(Areas.begin(), Areas.end(),
+                                             [&](const QRect& A, const QRect& B) { return distance(A) < distance(B); });
+        Left = std::min(MoveInto(Left, Width, area.left(), area.width()),
+                        qint64{desktop.left()} + desktop.width() - Width);
+        Top = std::min(MoveInto(Top, Height, area.top(), area.height()),
+                       qint64{desktop.top()} + desktop.height() - Height);
+    }
+    const auto holdsTop = [&](const QRect& Area) { return spans(Area) && Gap(Top, 1, Area.top(), Area.height()) == 0; };
+    if (std::none_of(Areas.begin(), Areas.end(), holdsTop)) {
+        qint64 below = std::numeric_limits<qint64>::max();
+        for (const QRect& area : Areas) {
+            if (spans(area) && area.top() > Top) {
+                below = std::min<qint64>(below, area.top());
+            }
         }
+        Top = below == std::numeric_limits<qint64>::max() ? Top : below;
     }
-    const qint64 width = std::clamp<qint64>(Width, 0, area.width());
-    const qint64 height = std::clamp<qint64>(Height, 0, area.height());
-    if (Gap(Left, width, area.left(), area.width()) > 0 || Gap(Top, height, area.top(), area.height()) > 0) {
-        Left = std::clamp<qint64>(Left, area.left(), qint64{area.left()} + area.width() - width);
-        Top = std::clamp<qint64>(Top, area.top(), qint64{area.top()} + area.height() - height);
+    return {static_cast<int>(Left), static_cast<int>(Top), static_cast<int>(Width), static_cast<int>(Height)};
+}
+
+// The free areas of all screens.
+QList<QRect> ScreenAreas() {
+    QList<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        areas << screen->availableGeometry();
     }
-    return {static_cast<int>(Left), static_cast<int>(Top), static_cast<int>(width), static_cast<int>(height)};
+    return areas;
 }
 
 }  // namespace
@@ -182,7 +216,8 @@ void LoadWindowPlacement(QWidget* Form, const TIniFile* Store, const QString& Se
                 edges[3] = edges[1] + current.height();
             }
             if (edges[2] > edges[0]) {
-                Form->setGeometry(PlaceOnScreen(edges[0], edges[1], edges[2] - edges[0], edges[3] - edges[1]));
+                Form->setGeometry(
+                    PlaceOnScreen(edges[0], edges[1], edges[2] - edges[0], edges[3] - edges[1], ScreenAreas()));
             }
         }
     }

@@ -54,9 +54,11 @@ void WriteResolutionKey(TIniFile* Store, const QString& Section, const QString& 
 // written as "-1,-1,-1,-1" and ignored when read.
 void SaveWindowPlacement(QWidget* Form, TIniFile* Store, const QString& Section);
 // Brings back the position (when stored at the same pixels per inch; a form
-// of fixed size keeps its size) and the window state. The window is kept no
-// larger than the free area of a screen, and one that would lie off every
-// screen is moved onto the nearest.
+// of fixed size keeps its size) and the window state. A position within the
+// screens taken together is kept as it is, a window over two screens too; the
+// window is kept no larger than the whole desktop, one whose top edge lies
+// above every screen it spans comes down onto a screen, and one that would lie
+// off every screen is moved onto the nearest.
 void LoadWindowPlacement(QWidget* Form, const TIniFile* Store, const QString& Section, bool LoadState,
                          bool LoadPosition);
 

@@ -1,12 +1,14 @@
 #include "kit/controls.h"
 
 #include <QRadioButton>
+#include <QStyleOptionGroupBox>
+#include <QStylePainter>
 #include <QVBoxLayout>
 #include <algorithm>
 
 namespace kit {
 
-TCheckBox::TCheckBox(const QString& Caption, QWidget* Parent) : QCheckBox(Caption, Parent) {}
+TCheckBox::TCheckBox(const QString& Caption, QWidget* Parent) : TElidedButton(Caption, Parent) {}
 
 TEdit::TEdit(QWidget* Parent) : QLineEdit(Parent) {}
 
@@ -27,10 +29,56 @@ void TRadioGroup::SetItems(const QStringList& Items) {
     }
     FItems = Items;
     for (int i = 0; i < FItems.size(); ++i) {
-        auto* button = new QRadioButton(FItems[i], this);
+        auto* button = new TElidedButton<QRadioButton>(FItems[i], this);
         FButtons->addButton(button, i);
         layout()->addWidget(button);
     }
+}
+
+QSize TRadioGroup::minimumSizeHint() const {
+    QStyleOptionGroupBox option;
+    initStyleOption(&option);
+    const QFontMetrics metrics = fontMetrics();
+    // Measured as the group box measures its caption (the text and a blank),
+    // once the caption may be cut; the items keep their own minimum.
+    const int caption = ElidedMinimumWidth(metrics.size(Qt::TextShowMnemonic, title() + ' ').width(), title(), metrics,
+                                           Qt::TextShowMnemonic);
+    return style()
+        ->sizeFromContents(QStyle::CT_GroupBox, &option, QSize(caption, metrics.height()), this)
+        .expandedTo(layout()->totalMinimumSize());
+}
+
+QRect TRadioGroup::CaptionRect() const {
+    QStyleOptionGroupBox option;
+    initStyleOption(&option);
+    return style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, this);
+}
+
+QString TRadioGroup::ShownCaption() const {
+    // The style puts the caption as far from the right edge as from the left.
+    const QRect whole = CaptionRect();
+    const QFontMetrics metrics = fontMetrics();
+    const int room = width() - 2 * whole.left() - (whole.width() - metrics.size(Qt::TextShowMnemonic, title()).width());
+    return metrics.elidedText(title(), Qt::ElideRight, room, Qt::TextShowMnemonic);
+}
+
+// As the group box paints itself, with the caption it shows.
+void TRadioGroup::paintEvent(QPaintEvent* /*Event*/) {
+    QStylePainter painter(this);
+    QStyleOptionGroupBox option;
+    initStyleOption(&option);
+    option.text = ShownCaption();
+    painter.drawComplexControl(QStyle::CC_GroupBox, option);
+}
+
+bool TRadioGroup::event(QEvent* Event) {
+    if (Event->type() == QEvent::ToolTip) {
+        const auto& help = *static_cast<QHelpEvent*>(Event);
+        if (CaptionRect().contains(help.pos()) && ShowWholeText(*this, help, title(), ShownCaption())) {
+            return true;
+        }
+    }
+    return QGroupBox::event(Event);
 }
 
 int TRadioGroup::ItemIndex() const { return FButtons->checkedId(); }

@@ -6,12 +6,15 @@
 #include <QLineEdit>
 #include <QStringList>
 
+#include "kit/elided_controls.h"
+
 namespace kit {
 
 // Standard controls with the properties that stored settings name: the
 // property names are the keys' second halves ("AutoRunCheckBox_Checked").
+// Their captions never widen the window (see elided_controls.h).
 
-class TCheckBox : public QCheckBox {
+class TCheckBox : public TElidedButton<QCheckBox> {
     Q_OBJECT
     Q_PROPERTY(bool Checked READ isChecked WRITE setChecked)
     Q_PROPERTY(QString Caption READ text WRITE setText)
@@ -39,6 +42,8 @@ class TRadioGroup : public QGroupBox {
 public:
     explicit TRadioGroup(const QString& Caption = QString(), QWidget* Parent = nullptr);
 
+    QSize minimumSizeHint() const override;
+
     QStringList Items() const { return FItems; }
     // Replaces the buttons; no item is checked afterwards.
     void SetItems(const QStringList& Items);
@@ -51,7 +56,16 @@ public:
 signals:
     void ItemIndexChanged(int Index);
 
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+    bool event(QEvent* Event) override;
+
 private:
+    // All of the caption, or as much as fits and an ellipsis.
+    QString ShownCaption() const;
+    // Where the style puts the whole caption.
+    QRect CaptionRect() const;
+
     QStringList FItems;
     QButtonGroup* FButtons;
 };

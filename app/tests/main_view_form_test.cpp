@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QRegularExpression>
 #include <QScreen>
 #include <memory>
 
@@ -12,6 +14,7 @@
 #include "app/options_form.h"
 #include "app/select_lang_form.h"
 #include "app/tests/window_test_support.h"
+#include "kit/elided_controls.h"
 #include "sim/ftdi/ftdi_sim_control.h"
 #include "sim/kev3/kev3_sim_control.h"
 
@@ -193,6 +196,40 @@ TEST_F(MainView, OpensCentredAndCentresTheLanguageSelectorOverItself) {
     };
     FView->SelectLanguageMenuItem->trigger();
     EXPECT_LE((selector - FView->frameGeometry().center()).manhattanLength(), 2);
+}
+
+// The shipped English language file with each text 3,000 characters long.
+QByteArray EveryTextLong() {
+    QFile english(LANGUAGE_FOLDER "/English/zintareko.ini");
+    EXPECT_TRUE(english.open(QIODevice::ReadOnly));
+    return QString::fromUtf8(english.readAll())
+        .replace(QRegularExpression("^(\\w+)=.*$", QRegularExpression::MultilineOption), "\\1=" + QString(3000, 'W'))
+        .toUtf8();
+}
+
+TEST_F(MainView, EveryTextLongWidensNoWindowPastTheScreen) {
+    const auto shownWidth = [](QWidget& Window) {
+        Window.show();
+        QApplication::processEvents();  // the layout's pending requests
+        return Window.frameGeometry().width();
+    };
+    const int designWidth = shownWidth(*FView);
+    UseLanguageFile(EveryTextLong());
+    Start(OneReader);
+    EXPECT_EQ(shownWidth(*FView), designWidth);
+
+    const int screenWidth = FView->screen()->availableGeometry().width();
+    TAboutBox about(FServices);
+    TSelectLangForm selector(FPaths, FServices);
+    for (QWidget* dialog : std::initializer_list<QWidget*>{FOptions.get(), &about, &selector}) {
+        EXPECT_LE(shownWidth(*dialog), screenWidth) << dialog->objectName().toStdString();
+    }
+
+    // Cut with an ellipsis; pointing at it shows the whole text.
+    const auto* label = qobject_cast<kit::TElidedLabel*>(FView->ReaderListLabel);
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->ShownText().endsWith(QChar(0x2026))) << label->ShownText().toStdString();
+    EXPECT_EQ(testing::ToolTipShown(*FView->ReaderListLabel), label->text());
 }
 
 TEST_F(MainView, StatusTextsNameTheModeTheReaderAndTheAppendFile) {

@@ -152,12 +152,12 @@ TEST_F(MainViewReading, ALongStatusTextNeverWidensTheWindow) {
     FView->StopReadingToolButton->click();
     EXPECT_EQ(width(), designWidth);
 
-    // The panel shows what fits; its tooltip and StatusText() hold the whole text.
-    const auto* panel = FView->StatusBar1->findChild<QLabel*>();
+    // The panel shows what fits; pointing at it and StatusText() give the whole text.
+    auto* panel = FView->StatusBar1->findChild<kit::TElidedLabel*>();
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(FView->StatusText(), ready);
-    EXPECT_EQ(panel->toolTip(), ready);
-    EXPECT_LT(panel->text().size(), ready.size());
+    EXPECT_EQ(testing::ToolTipShown(*panel), ready);
+    EXPECT_LT(panel->ShownText().size(), ready.size());
 }
 
 TEST_F(MainViewReading, AFailedReaderCheckStopsBothIndicators) {

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include "app/localization.h"
 #include "reader/kev3_dll.h"
@@ -122,6 +124,15 @@ QByteArray TWindowTestBase::ReadFile(const QString& RelativeName) const {
 void TWindowTestBase::UseLanguageFile(const QByteArray& Text) const {
     WriteFile("zintareko.ini", Text);
     TLocalization::LoadLanguageFile(FPaths.LangFile());
+}
+
+QString ToolTipShown(QWidget& Control) {
+    const QPoint inside(1, 1);
+    QHelpEvent pointing(QEvent::ToolTip, inside, Control.mapToGlobal(inside));
+    QApplication::sendEvent(&Control, &pointing);
+    const QString shown = QToolTip::text();
+    QToolTip::hideText();
+    return shown;
 }
 
 }  // namespace app::testing

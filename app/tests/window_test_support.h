@@ -68,5 +68,12 @@ public:
 
 }  // namespace app::testing
 
+namespace app::testing {
+
+// The tooltip that pointing at Control shows, empty for none.
+QString ToolTipShown(QWidget& Control);
+
+}  // namespace app::testing
+
 // Texts in test messages as text.
 inline void PrintTo(const QString& Text, std::ostream* Stream) { *Stream << '"' << Text.toStdString() << '"'; }
