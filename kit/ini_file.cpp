@@ -24,7 +24,6 @@ const QByteArray Utf8Bom("\xEF\xBB\xBF");
 // and a file without end (a link to a device) must not be read for ever.
 constexpr qint64 MaxFileSize = qint64{16} * 1024 * 1024;
 const char* const TooLarge = "it is larger than 16 MiB";
-const char* const NotRegular = "it is not a regular file";
 const char* const WouldGrow = "it would grow larger than 16 MiB";
 
 const char* const ReadLead = "Unable to read %s";
@@ -41,7 +40,7 @@ struct TFailure {
         return EIniFileException(Reason.isEmpty() ? lead : lead + ": " + Reason);
     }
     EIniFileException operator()(const char* Reason) const { return (*this)(ResourceString(Reason)); }
-    // The failure with the system's text for an errno value.
+    // The failure with the text for an errno value or platform::NotRegularFile.
     EIniFileException operator()(int Error) const { return (*this)(SystemErrorText(Error)); }
 };
 
@@ -49,7 +48,7 @@ struct TFailure {
 // only regular files are read (a FIFO blocks, a device may never end).
 void CheckUsable(const struct stat& Info, const TFailure& Fail) {
     if (!S_ISREG(Info.st_mode)) {
-        throw Fail(NotRegular);
+        throw Fail(platform::NotRegularFile);
     }
     if (Info.st_size > MaxFileSize) {
         throw Fail(TooLarge);
